@@ -1,0 +1,45 @@
+// Conversions between hexadecimal text, numbers and byte text.
+//
+// Byte text is a std::string whose chars are bytes (0..255), taken without any
+// character-set conversion. The two parsers are deliberately different:
+//   hexx      stops at the first character that is not a hex digit
+//             (table codes such as "4A=x" give 74);
+//   HexToDec  reads the whole text and lets every character keep its place
+//             ("1G" gives 16, "G1" gives 1), for the offsets the user types.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace romscriber {
+
+// Largest value either parser gives; above it is an overflow (error 6).
+inline constexpr std::int64_t kMaxHexValue = 2147483647;
+
+// Value of the leading hex digits of `strText` (either case); 0 without any.
+// Error 9 when the first 100 characters are all digits and a 101st follows;
+// error 6 above kMaxHexValue or for a text of 32767 characters or more.
+std::int32_t hexx(std::string_view strText);
+
+// Value of the whole text read as hexadecimal, place by place; characters
+// that are not hex digits add nothing but keep their place. Error 6 when the
+// running sum passes kMaxHexValue or the text is longer than 32767 characters.
+std::int32_t HexToDec(std::string_view HexStr);
+
+// Two upper-case hex digits per byte, in order ("abc" gives "616263").
+// Error 6 for a text of 32767 characters or more.
+std::string TextToHex(std::string_view text);
+
+// Digit value of a hex digit of either case, or -1.
+constexpr int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Two upper-case hex digits of one byte, without the length checks above.
+void AppendByteHex(std::string& out, std::uint8_t byte);
+
+}  // namespace romscriber
