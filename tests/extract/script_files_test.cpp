@@ -1,0 +1,118 @@
+#include "extract/script_files.h"
+
+#include <gtest/gtest.h>
+
+#include "base/app_error.h"
+#include "extract/engine.h"
+#include "extract/rom_source.h"
+#include "extract/run_fixtures.h"
+#include "extract/temp_folder.h"
+
+namespace romscriber::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+int ErrorOf(auto&& f) {
+  try {
+    f();
+  } catch (const AppError& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+TEST(ScriptFiles, ScriptIsItsTextAndCrLfByteForByte) {
+  TempFolder dir;
+  WriteScript(dir.Path(), "0", "HOLA[END]");
+  EXPECT_EQ(ReadBytes(dir.Path() / "0.txt"), "HOLA[END]\r\n");
+  EXPECT_EQ(fs::file_size(dir.Path() / "0.txt"), 11u);
+  // Bytes of any encoding pass unchanged; a text ending in a line break ends
+  // with two line ends.
+  const std::string bytes("\x00\xFF\x82\xA0\r\n", 6);
+  WriteScript(dir.Path(), "6699", bytes);
+  EXPECT_EQ(ReadBytes(dir.Path() / "6699.txt"), bytes + "\r\n");
+}
+
+TEST(ScriptFiles, WritingAgainReplacesTheFile) {
+  TempFolder dir;
+  WriteScript(dir.Path(), "7", std::string(100, 'x'));
+  WriteScript(dir.Path(), "7", "short");
+  EXPECT_EQ(ReadBytes(dir.Path() / "7.txt"), "short\r\n");
+}
+
+TEST(ScriptFiles, EnsureScriptsFolderCreatesOnceAndLeavesWhatExists) {
+  TempFolder program;
+  EXPECT_FALSE(FileExists(ScriptsFolder(program.Path())));
+  EnsureScriptsFolder(program.Path());
+  EXPECT_TRUE(fs::is_directory(program.Path() / "Scripts"));
+  WriteBytes(program.Path() / "Scripts" / "old.txt", "kept");
+  EnsureScriptsFolder(program.Path());
+  EXPECT_EQ(ReadBytes(program.Path() / "Scripts" / "old.txt"), "kept");
+}
+
+TEST(ScriptFiles, OrdinaryFileNamedScriptsIsLeftAndWritingUnderItFails) {
+  TempFolder program;
+  WriteBytes(program.Path() / "Scripts", "not a folder");
+  EXPECT_NO_THROW(EnsureScriptsFolder(program.Path()));
+  EXPECT_TRUE(fs::is_regular_file(program.Path() / "Scripts"));
+  EXPECT_EQ(ErrorOf([&] { WriteScript(ScriptsFolder(program.Path()), "0", "x"); }),
+            kErrPathNotFound);
+}
+
+TEST(ScriptFiles, FailuresHaveTheirNumbers) {
+  TempFolder program;
+  EXPECT_EQ(ErrorOf([&] { WriteScript(program.Path() / "missing", "0", "x"); }), kErrPathNotFound);
+  EXPECT_EQ(ErrorOf([&] { EnsureScriptsFolder(program.Path() / "a" / "b"); }), kErrPathNotFound);
+}
+
+TEST(ScriptFiles, FolderWithNonAsciiNameWorks) {
+  TempFolder base;
+  const fs::path program = base.Path() / fs::u8path("Traducción 日本語");
+  fs::create_directories(program);
+  EnsureScriptsFolder(program);
+  WriteScript(ScriptsFolder(program), "256", "\xE9t\xE9");
+  EXPECT_EQ(ReadBytes(program / "Scripts" / "256.txt"), "\xE9t\xE9\r\n");
+}
+
+TEST(ScriptFiles, RunIntoAFolderWritesOneFilePerScript) {
+  TempFolder dir;
+  Table table = TableFrom("48=H\n41=A\n/00\n");
+  std::string rom(0x200, '\0');
+  rom[0x100] = 'H';
+  rom[0x180] = 'A';
+  MemoryByteSource source(rom);
+  FolderScriptSink sink(dir.Path());
+  std::atomic<bool> stop{false};
+  RecordingHost host(stop);
+  RunHooks hooks{source, sink, host, stop};
+  const RunSettings settings = Settings(0, 0x1FF);
+  EXPECT_EQ(RunExtraction(table, settings, hooks).ScriptCount, 2);
+  // Running again gives the same set of files.
+  EXPECT_EQ(RunExtraction(table, settings, hooks).ScriptCount, 2);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.Path()))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"256.txt", "384.txt"}));
+  EXPECT_EQ(ReadBytes(dir.Path() / "256.txt"), "H[END]\r\n");
+}
+
+TEST(RomSource, FileSourceReadsAndReportsShrinking) {
+  TempFolder dir;
+  const fs::path rom = dir.Path() / "game.nes";
+  WriteBytes(rom, "0123456789");
+  EXPECT_EQ(MeasureRom(rom), 10);
+  FileByteSource source(rom);
+  std::uint8_t buf[4];
+  source.ReadAt(6, buf);
+  EXPECT_EQ(std::string(buf, buf + 4), "6789");
+  fs::resize_file(rom, 5);
+  EXPECT_EQ(ErrorOf([&] { source.ReadAt(6, buf); }), kErrPastEndOfFile);
+  EXPECT_EQ(ErrorOf([&] { MeasureRom(dir.Path() / "none.smc"); }), kErrFileNotFound);
+  EXPECT_FALSE(fs::exists(dir.Path() / "none.smc"));
+  EXPECT_EQ(ErrorOf([&] { MeasureRom(dir.Path()); }), kErrPathFileAccess);
+}
+
+}  // namespace
+}  // namespace romscriber::testing

@@ -1,0 +1,42 @@
+// A fresh temporary folder for one test, removed afterwards.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace romscriber::testing {
+
+class TempFolder {
+ public:
+  explicit TempFolder(const std::string& suffix = "") {
+    std::random_device rd;
+    m_path = std::filesystem::temp_directory_path() /
+             ("romscriber-" + std::to_string(rd()) + "-" + std::to_string(rd()) + suffix);
+    std::filesystem::create_directories(m_path);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& Path() const { return m_path; }
+
+ private:
+  std::filesystem::path m_path;
+};
+
+inline std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+}  // namespace romscriber::testing
