@@ -156,12 +156,20 @@ void LoadTable(std::string_view fileBytes, Table& table) {
   std::string_view data = fileBytes;
   if (data.substr(0, kByteOrderMark.size()) == kByteOrderMark)
     data.remove_prefix(kByteOrderMark.size());
+  // Line ends from other systems: LF alone (no CR anywhere) or CR alone (no
+  // LF anywhere) are read as CR LF.
+  const bool hasCr = data.find('\r') != kNone;
+  const bool hasLf = data.find('\n') != kNone;
   std::string withCrLf;
-  if (data.find('\r') == kNone && data.find('\n') != kNone) {
+  if (hasCr != hasLf) {
+    const char lineEnd = hasLf ? '\n' : '\r';
     withCrLf.reserve(data.size() + data.size() / 8);
     for (char c : data) {
-      if (c == '\n') withCrLf.push_back('\r');
-      withCrLf.push_back(c);
+      if (c == lineEnd) {
+        withCrLf += "\r\n";
+      } else {
+        withCrLf.push_back(c);
+      }
     }
     data = withCrLf;
   }

@@ -12,7 +12,8 @@
 // "=" elsewhere) is passed over without effect.
 //
 // Tables saved elsewhere load too: a file with no CR byte at all is read as if
-// each LF were CR LF, and a UTF-8 byte-order mark at the start is passed over.
+// each LF were CR LF, one with no LF at all as if each CR were CR LF, and a
+// UTF-8 byte-order mark at the start is passed over.
 // A last line without a line end keeps all of its bytes.
 #pragma once
 

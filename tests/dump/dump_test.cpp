@@ -1,5 +1,6 @@
 // End-to-end tests of romscriber-dump, run as a process.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <map>
@@ -162,6 +163,26 @@ TEST_F(DumpTest, FailureDuringTheRunIsReportedWithItsDescription) {
   r = Dump({Sample("sample.rom"), Sample("sample.tbl"), "0", "80000000"});
   EXPECT_EQ(r.ExitCode, 1);
   EXPECT_EQ(r.Err, "Error: Desbordamiento\n");
+}
+
+TEST_F(DumpTest, WriteFailingPartWayKeepsEarlierScriptsWholeAndLeavesNoPart) {
+  // Two short scripts, then one longer than the file-size limit.
+  WriteBytes(Path("w.rom"), std::string(100, 'H') + '\0' + std::string(100, 'H') + '\0' +
+                                std::string(20000, 'H') + '\0' + "HH" + '\0');
+  WriteBytes(Path("w.tbl"), "48=H\n/00\n");
+  const auto limitFileSize = [] {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{8192, 8192};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  };
+  const auto r =
+      Process(kDump, {"w.rom", "w.tbl", "0", "4E2F"}, m_dir.Path(), false, limitFileSize).Wait();
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Err, "Error: Disco lleno\n");
+  EXPECT_EQ(r.Out, "");
+  const std::string full = std::string(100, 'H') + "<END>\r\n";
+  EXPECT_EQ(FilesIn(Path("Scripts")),
+            (std::map<std::string, std::string>{{"0.txt", full}, {"101.txt", full}}));
 }
 
 // --- Ctrl+C and the progress line -----------------------------------------------

@@ -29,8 +29,10 @@ struct ProcessResult {
 class Process {
  public:
   // `stderrOnTerminal`: the child's stderr is a pseudo-terminal.
+  // `inChild` runs in the child just before the program starts.
   Process(const std::string& program, const std::vector<std::string>& args,
-          const std::filesystem::path& workDir, bool stderrOnTerminal = false) {
+          const std::filesystem::path& workDir, bool stderrOnTerminal = false,
+          const std::function<void()>& inChild = {}) {
     int outPipe[2];
     int errPipe[2];
     if (pipe(outPipe) != 0) throw std::runtime_error("pipe");
@@ -54,6 +56,7 @@ class Process {
       close(outPipe[0]);
       close(m_errFd);
       if (chdir(workDir.c_str()) != 0) _exit(126);
+      if (inChild) inChild();
       std::vector<char*> cargs;
       for (auto& a : argv)
         cargs.push_back(a.data());

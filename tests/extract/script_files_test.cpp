@@ -1,6 +1,10 @@
 #include "extract/script_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include "base/app_error.h"
 #include "extract/engine.h"
@@ -64,6 +68,47 @@ TEST(ScriptFiles, FailuresHaveTheirNumbers) {
   TempFolder program;
   EXPECT_EQ(ErrorOf([&] { WriteScript(program.Path() / "missing", "0", "x"); }), kErrPathNotFound);
   EXPECT_EQ(ErrorOf([&] { EnsureScriptsFolder(program.Path() / "a" / "b"); }), kErrPathNotFound);
+}
+
+// Lowers the file-size limit for the life of the object; writes past it fail
+// with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_saved;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_oldHandler);
+  }
+
+ private:
+  rlimit m_saved{};
+  void (*m_oldHandler)(int) = nullptr;
+};
+
+TEST(ScriptFiles, WriteThatFailsPartWayLeavesNoFileUnderItsName) {
+  TempFolder dir;
+  WriteScript(dir.Path(), "1", "old");
+  {
+    FileSizeLimit limit(4096);
+    EXPECT_EQ(ErrorOf([&] { WriteScript(dir.Path(), "2", std::string(10000, 'x')); }),
+              kErrDiskFull);
+    EXPECT_EQ(ErrorOf([&] { WriteScript(dir.Path(), "1", std::string(10000, 'y')); }),
+              kErrDiskFull);
+    EXPECT_NO_THROW(WriteScript(dir.Path(), "3", "fits"));
+  }
+  // The earlier file is untouched and no half-written or temporary file stays.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.Path()))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"1.txt", "3.txt"}));
+  EXPECT_EQ(ReadBytes(dir.Path() / "1.txt"), "old\r\n");
 }
 
 TEST(ScriptFiles, FolderWithNonAsciiNameWorks) {

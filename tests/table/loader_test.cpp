@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "base/app_error.h"
 #include "table/table.h"
 
@@ -196,6 +198,32 @@ TEST(LoadTable, FileWithSomeCrKeepsLfInsideTexts) {
   EXPECT_EQ(t.SingleTexts[0x42], "C");
 }
 
+TEST(LoadTable, FileWithoutAnyLfReadsEachCrAsLineEnd) {
+  Table t = Load("41=A\r42=B\r*0A\r8140=two");
+  EXPECT_EQ(t.SingleTexts[0x41], "A");
+  EXPECT_EQ(t.SingleTexts[0x42], "B");
+  EXPECT_EQ(t.SingleTexts[0x0A], "*");
+  EXPECT_EQ(t.DoubleTexts[0], "two");
+  // A file of nothing but CR bytes is blank lines.
+  t = Load("\r\r\r");
+  for (const auto& c : t.SingleCodes)
+    EXPECT_TRUE(c.empty());
+  t = Load("\r");
+  EXPECT_EQ(UsedRows(t.DoubleCodes), 0u);
+}
+
+TEST(LoadTable, HugeSingleLines) {
+  // A 50 MiB entry keeps every byte; a 50 MiB line that is no entry leaves
+  // nothing, and both load at memchr speed.
+  const std::string big(50u << 20, 'x');
+  Table t = Load("41=" + big + "\r\n42=B\r\n");
+  EXPECT_EQ(t.SingleTexts[0x41].size(), big.size());
+  EXPECT_EQ(t.SingleTexts[0x42], "B");
+  t = Load(big);
+  for (const auto& c : t.SingleCodes)
+    EXPECT_TRUE(c.empty());
+}
+
 TEST(LoadTable, Utf8ByteOrderMarkIsPassedOver) {
   Table t = Load(
       "\xEF\xBB\xBF"
@@ -261,6 +289,13 @@ TEST(LoadTableFile, FileErrors) {
   EXPECT_EQ(number(dir / "no-folder" / "x.tbl"), kErrPathNotFound);
   EXPECT_EQ(number(dir), kErrPathFileAccess);
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.tbl")) << "opening never creates";
+  // A file whose reading fails.
+  EXPECT_EQ(number("/proc/self/mem"), kErrPathFileAccess);
+  if (geteuid() != 0) {  // root reads whatever the permissions say
+    std::ofstream(dir / "locked.tbl") << "41=A\r\n";
+    std::filesystem::permissions(dir / "locked.tbl", std::filesystem::perms::none);
+    EXPECT_EQ(number(dir / "locked.tbl"), kErrPermissionDenied);
+  }
   std::filesystem::remove_all(dir);
 }
 
