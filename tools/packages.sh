@@ -3,7 +3,7 @@
 
 ROMSCRIBER_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev fonts-dejavu-core
+  qt6-base-dev fonts-dejavu-core fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
 )
 
