@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -29,12 +28,12 @@ class ScriptedDialog : public FileDialog {
  public:
   std::optional<QString> GetOpenFileName(const OpenFileRequest& request) override {
     Requests.push_back(request);
-    if (Answers.empty()) return std::nullopt;
-    std::optional<QString> answer = Answers.front();
-    Answers.pop_front();
+    if (Answers.isEmpty()) return std::nullopt;
+    const QString answer = Answers.takeFirst();
+    if (answer.isNull()) return std::nullopt;  // a null answer cancels
     return answer;
   }
-  std::deque<std::optional<QString>> Answers;
+  QStringList Answers;
   std::vector<OpenFileRequest> Requests;
 };
 
