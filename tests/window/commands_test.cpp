@@ -22,6 +22,8 @@ class CommandsTest : public QObject {
   void cancelledTableCommandKeepsTheTable();
   void failedTableLoadKeepsThePreviousTable();
   void tablePathsThatAreNotFilesPassInSilence();
+  void tableFilesOfEveryShape_data();
+  void tableFilesOfEveryShape();
   void namesWithSpacesAndAccentsStayIntact();
   void creditButtonBeepsAndShowsTheCredit();
   void indicatorOptionSwitchesTheField();
@@ -166,6 +168,64 @@ void CommandsTest::tablePathsThatAreNotFilesPassInSilence() {
   h.OpenTable("/proc/self/mem");  // a file that cannot be read
   QCOMPARE(h.Message(), QStringLiteral("antes"));
   QCOMPARE(h.Window->LoadedTable().SingleTexts[0x41], std::string("A"));
+}
+
+void CommandsTest::tableFilesOfEveryShape_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<bool>("loads");
+  QTest::addColumn<int>("slot");         // single-byte slot to look at
+  QTest::addColumn<QByteArray>("text");  // what it must hold afterwards
+  const auto bytes = [](const std::string& s) { return QByteArray::fromStdString(s); };
+  std::string twoByte, threeByte;
+  for (int i = 0; i < 5001; ++i) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%04X=d\r\n", i);
+    twoByte += line;
+    std::snprintf(line, sizeof line, "%06X=t\r\n", i);
+    threeByte += line;
+  }
+  // Only CR bytes: no entry at all, and the load completes.
+  QTest::newRow("only CR") << bytes("\r\r\r\r") << true << 0x41 << QByteArray();
+  // LF line ends, as saved on Linux.
+  QTest::newRow("LF only") << bytes("40=@\n41=A\n") << true << 0x41 << QByteArray("A");
+  // CR line ends, as saved on old Macs.
+  QTest::newRow("CR only") << bytes("40=@\r41=A\r") << true << 0x41 << QByteArray("A");
+  // NUL and FF are bytes of the text like any other.
+  QTest::newRow("NUL and FF") << bytes(std::string("41=\0\xFF\r\n", 7)) << true << 0x41
+                              << QByteArray("\0\xFF", 2);
+  // The last line keeps all its bytes without CR LF.
+  QTest::newRow("no final CR LF") << bytes("40=@\r\n41=AB") << true << 0x41 << QByteArray("AB");
+  // One line of 50 MiB.
+  QTest::newRow("50 MiB line") << bytes("41=" + std::string(50 << 20, 'x')) << true << 0x41
+                               << QByteArray(50 << 20, 'x');
+  // One two-byte or three-byte entry too many.
+  QTest::newRow("5001 two-byte") << bytes(twoByte) << false << 0x41 << QByteArray("old");
+  QTest::newRow("5001 three-byte") << bytes(threeByte) << false << 0x41 << QByteArray("old");
+}
+
+void CommandsTest::tableFilesOfEveryShape() {
+  QFETCH(QByteArray, bytes);
+  QFETCH(bool, loads);
+  QFETCH(int, slot);
+  QFETCH(QByteArray, text);
+  WindowHarness h;
+  const auto old = h.File("old.tbl", "41=old\r\n");
+  h.OpenTable(old);
+  const auto table = h.File("shape.tbl", bytes.toStdString());
+  h.OpenTable(table);
+  QCOMPARE(h.Message(),
+           loads ? QStringLiteral("Abierta Tabla: ") + Q(table) : QStringLiteral("Error #:9"));
+  QCOMPARE(h.Button("cmdTable")->toolTip(), Q(loads ? table : old));
+  QVERIFY(h.Window->LoadedTable().SingleTexts[slot] == text.toStdString());
+  // The window goes on working with whichever table it holds.
+  h.OpenRom(h.File("rom", "\x41\x42"));
+  h.SetRange(QStringLiteral("0"), QStringLiteral("1"));
+  h.Click("cmdExtraer");
+  // A text past 65,000 characters is written as a script of its own.
+  const int scripts = text.size() > 65000 ? 2 : 1;
+  QCOMPARE(h.Message(),
+           QString::fromUtf8("Extracción finalizada. Se han extraido %1 scripts.").arg(scripts));
+  QCOMPARE(h.Script("0").substr(0, text.size()), text.toStdString());
 }
 
 void CommandsTest::namesWithSpacesAndAccentsStayIntact() {
