@@ -56,34 +56,32 @@ QString Utf8(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+QFont MakeFont(const QStringList& families, QFont::StyleHint hint, qreal points) {
+  QFont font;
+  font.setFamilies(families);
+  font.setStyleHint(hint);
+  font.setPointSizeF(points);
+  font.setWeight(QFont::Normal);
+  return font;
+}
+
 // "MS Sans Serif" and "MS Serif" at 8.25 pt, or the closest font at hand. The
 // layout was made for that compact font, so where it is missing a narrow
 // sans serif keeps the captions inside their controls.
 QFont ControlFont() {
-  QFont font;
-  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans Narrow",
-                    "Arial Narrow", "Liberation Sans", "DejaVu Sans"});
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSizeF(8.25);
-  font.setWeight(QFont::Normal);
-  return font;
+  return MakeFont({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans Narrow",
+                   "Arial Narrow", "Liberation Sans", "DejaVu Sans"},
+                  QFont::SansSerif, 8.25);
 }
 
 QFont ProgressFont() {
-  QFont font;
-  font.setFamilies({"MS Serif", "Times New Roman", "Liberation Serif", "DejaVu Serif"});
-  font.setStyleHint(QFont::Serif);
-  font.setPointSizeF(8.25);
-  font.setWeight(QFont::Normal);
-  return font;
+  return MakeFont({"MS Serif", "Times New Roman", "Liberation Serif", "DejaVu Serif"}, QFont::Serif,
+                  8.25);
 }
 
 QFont WindowFont() {
-  QFont font;
-  font.setFamilies({"Courier", "Courier New", "Liberation Mono", "DejaVu Sans Mono"});
-  font.setStyleHint(QFont::Monospace);
-  font.setPointSizeF(9.75);
-  return font;
+  return MakeFont({"Courier", "Courier New", "Liberation Mono", "DejaVu Sans Mono"},
+                  QFont::Monospace, 9.75);
 }
 
 template <typename Widget>

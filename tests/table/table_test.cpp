@@ -68,7 +68,7 @@ TEST(TableLookup, FullListsOfDistinctCodesAreAllFound) {
   }
 }
 
-TEST(TableLookup, SpecialSingleTextsOnlyWhenExact) {
+TEST(TableLookup, MarkerSingleTextsOnlyWhenExact) {
   Table t;
   t.SingleCodes[0] = "00";
   t.SingleTexts[0] = "/";
