@@ -25,8 +25,10 @@ for t in "${targets[@]}"; do
   cp -n fuzz/corpus/"$t"/* "$corpus"/ 2>/dev/null || true
   rm -f "$corpus"/README.md
   log=build-fuzz/$t.log
+  inputs=("$corpus")
+  [ -d fuzz/regressions/"$t" ] && inputs+=(fuzz/regressions/"$t")
   set +e
-  build-fuzz/fuzz/fuzz_$t "$corpus" fuzz/regressions/"$t" -max_total_time="$seconds" -max_len=65536 \
+  build-fuzz/fuzz/fuzz_$t "${inputs[@]}" -max_total_time="$seconds" -max_len=65536 \
     -rss_limit_mb=4096 -artifact_prefix="$artifacts"/ -print_final_stats=1 >"$log" 2>&1
   rc=$?
   set -e
