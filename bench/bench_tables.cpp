@@ -23,9 +23,9 @@ Table FullTable(std::uint32_t seed) {
     table.SingleCodes[b] = Code(b, 1);
     table.SingleTexts[b] = std::string(1 + b % 2, static_cast<char>('a' + b % 26));
   }
-  table.SingleTexts[0x00] = kEndText;
-  table.SingleTexts[0x0A] = kLineBreakText;
-  table.SingleTexts[0xFE] = kPauseText;
+  table.SingleTexts[0x00] = std::string(kEndText);
+  table.SingleTexts[0x0A] = std::string(kLineBreakText);
+  table.SingleTexts[0xFE] = std::string(kPauseText);
   for (int bytes : {2, 3}) {
     auto& codes = bytes == 2 ? table.DoubleCodes : table.TripleCodes;
     auto& texts = bytes == 2 ? table.DoubleTexts : table.TripleTexts;
