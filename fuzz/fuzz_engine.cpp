@@ -49,7 +49,8 @@ class Host : public RunHost {
 };
 
 template <class F>
-Written RunWith(F run, const Table& table, const RunSettings& settings, const std::string& rom, int stopAt) {
+Written RunWith(F run, const Table& table, const RunSettings& settings, const std::string& rom,
+                int stopAt) {
   std::atomic<bool> stop{false};
   MemoryByteSource source(rom);
   Sink sink(stop, stopAt);
@@ -90,13 +91,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char* digits = "0123456789ABCDEFabcdef";
   settings.Indicator = std::string{digits[data[3] % 22], digits[(data[7] >> 3) % 22]};
   settings.StartOffset = data[4] % romSize;
-  settings.EndOffset = std::min<std::int64_t>(romSize, settings.StartOffset + 1 + (data[5] | (data[6] << 8)));
+  settings.EndOffset =
+      std::min<std::int64_t>(romSize, settings.StartOffset + 1 + (data[5] | (data[6] << 8)));
   const int stopAt = data[7] % 8;  // 0: no stop
 
   const Written fast = RunWith(RunExtraction, table, settings, rom, stopAt);
   const Written literal = RunWith(testing::LiteralRun, table, settings, rom, stopAt);
-  if (fast.Scripts != literal.Scripts || fast.Progress != literal.Progress || fast.Error != literal.Error ||
-      fast.Result.ScriptCount != literal.Result.ScriptCount || fast.Result.Stopped != literal.Result.Stopped) {
+  if (fast.Scripts != literal.Scripts || fast.Progress != literal.Progress ||
+      fast.Error != literal.Error || fast.Result.ScriptCount != literal.Result.ScriptCount ||
+      fast.Result.Stopped != literal.Result.Stopped) {
     std::abort();
   }
   return 0;

@@ -13,7 +13,9 @@ namespace {
 
 constexpr long long kMax = 2147483647;
 
-bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+bool IsHex(char c) {
+  return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 // Value of hexadecimal digits, or -1 when above kMax.
 long long ValueOf(const std::string& digits) {
@@ -37,7 +39,8 @@ long long Outcome(F&& f) {
 long long ReferenceHexx(const std::string& s) {
   if (s.size() >= 32767) return -6;
   std::size_t n = 0;
-  while (n < s.size() && IsHex(s[n])) ++n;
+  while (n < s.size() && IsHex(s[n]))
+    ++n;
   if (n >= 100 && s.size() > 100) return -9;
   const long long v = ValueOf(s.substr(0, n));
   return v < 0 ? -6 : v;

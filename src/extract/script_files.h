@@ -20,8 +20,8 @@ bool FileExists(const std::filesystem::path& path);
 void EnsureScriptsFolder(const std::filesystem::path& programFolder);
 
 // Writes `text` and CR LF as `folder`/`name`.txt, replacing a file of that
-// name; the file appears whole or not at all. AppError (61 disk full, 70 permission denied, 76 path not found, 75
-// other failures) when it cannot be written.
+// name; the file appears whole or not at all. AppError (61 disk full, 70 permission denied, 76 path
+// not found, 75 other failures) when it cannot be written.
 void WriteScript(const std::filesystem::path& folder, std::string_view name, std::string_view text);
 
 // Writes each script of a run into one folder.
