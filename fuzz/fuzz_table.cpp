@@ -56,16 +56,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const FirstRows triples = FirstMatches(table.TripleCodes);
   // Every stored code that is a key (upper-case hex; the run makes no other),
   // and keys made of the input's own bytes.
-  for (std::size_t row = 0; row < kMultiRows && !table.DoubleCodes[row].empty(); ++row) {
-    const std::string& code = table.DoubleCodes[row];
-    if (KeyValue(code, 4) && lookup.FindEntry(EntryList::kDouble, code) != Find(doubles, code))
-      std::abort();
-  }
-  for (std::size_t row = 0; row < kMultiRows && !table.TripleCodes[row].empty(); ++row) {
-    const std::string& code = table.TripleCodes[row];
-    if (KeyValue(code, 6) && lookup.FindEntry(EntryList::kTriple, code) != Find(triples, code))
-      std::abort();
-  }
+  const auto checkStoredCodes = [&](const std::vector<std::string>& codes, EntryList list,
+                                    std::size_t digits, const FirstRows& first) {
+    for (std::size_t row = 0; row < kMultiRows && !codes[row].empty(); ++row) {
+      if (KeyValue(codes[row], digits) &&
+          lookup.FindEntry(list, codes[row]) != Find(first, codes[row]))
+        std::abort();
+    }
+  };
+  checkStoredCodes(table.DoubleCodes, EntryList::kDouble, 4, doubles);
+  checkStoredCodes(table.TripleCodes, EntryList::kTriple, 6, triples);
   for (std::size_t i = 0; i + 3 <= size && i < 4096; ++i) {
     const std::string key = TextToHex(std::string_view(reinterpret_cast<const char*>(data) + i, 3));
     if (lookup.FindEntry(EntryList::kTriple, key) != Find(triples, key)) std::abort();

@@ -35,6 +35,7 @@ struct RunSettings {
 struct RunResult {
   std::int64_t ScriptCount = 0;
   bool Stopped = false;
+  bool operator==(const RunResult&) const = default;
 };
 
 // Longest script text kept in memory; passing it writes the text so far.

@@ -15,13 +15,6 @@
 namespace romscriber::testing {
 namespace {
 
-struct Outcome {
-  std::vector<WrittenScript> Scripts;
-  RunResult Result;
-  int ErrorNumber = 0;
-  std::string LastProgress;
-};
-
 struct Case {
   Table Tbl;
   std::string Rom;
@@ -31,22 +24,8 @@ struct Case {
 };
 
 template <class RunFn>
-Outcome RunCase(const Case& c, RunFn run) {
-  RunBench bench(c.Rom);
-  bench.Sink.FailAt = c.FailAtWrite;
-  bench.Sink.OnWrite = [&](std::size_t n) {
-    if (static_cast<int>(n) == c.StopAtWrite) bench.Stop = true;
-  };
-  RunHooks hooks = bench.Hooks();
-  Outcome out;
-  try {
-    out.Result = run(c.Tbl, c.Run, hooks);
-  } catch (const AppError& e) {
-    out.ErrorNumber = e.Number();
-  }
-  out.Scripts = bench.Sink.Scripts;
-  out.LastProgress = bench.Host.LastProgress();
-  return out;
+RunOutcome RunCase(const Case& c, RunFn run) {
+  return RecordRun(run, c.Tbl, c.Run, c.Rom, c.StopAtWrite, c.FailAtWrite);
 }
 
 class CaseMaker {
@@ -163,8 +142,8 @@ class CaseMaker {
 TEST(EngineDifferential, FastEngineWritesWhatTheLiteralRunWrites) {
   for (unsigned seed = 1; seed <= 1000; ++seed) {
     const Case c = CaseMaker(seed).Make();
-    const Outcome fast = RunCase(c, RunExtraction);
-    const Outcome literal = RunCase(c, LiteralRun);
+    const RunOutcome fast = RunCase(c, RunExtraction);
+    const RunOutcome literal = RunCase(c, LiteralRun);
     SCOPED_TRACE("seed " + std::to_string(seed));
     ASSERT_EQ(fast.ErrorNumber, literal.ErrorNumber);
     ASSERT_EQ(fast.Scripts.size(), literal.Scripts.size());

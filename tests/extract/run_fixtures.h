@@ -93,6 +93,38 @@ struct RunBench {
   RecordingHost Host;
 };
 
+// What one run did: its scripts, its result or error, its last progress.
+struct RunOutcome {
+  std::vector<WrittenScript> Scripts;
+  RunResult Result;
+  int ErrorNumber = 0;
+  std::string LastProgress;
+  bool operator==(const RunOutcome&) const = default;
+};
+
+// Runs `run` (the engine or the literal run) over `rom`, stopping after the
+// `stopAtWrite`-th script and failing the `failAtWrite`-th write (0-based),
+// when these are given.
+template <class RunFn>
+RunOutcome RecordRun(RunFn run, const Table& table, const RunSettings& settings,
+                     const std::string& rom, int stopAtWrite = -1, int failAtWrite = -1) {
+  RunBench bench(rom);
+  bench.Sink.FailAt = failAtWrite;
+  bench.Sink.OnWrite = [&](std::size_t n) {
+    if (static_cast<int>(n) == stopAtWrite) bench.Stop = true;
+  };
+  RunHooks hooks = bench.Hooks();
+  RunOutcome out;
+  try {
+    out.Result = run(table, settings, hooks);
+  } catch (const AppError& e) {
+    out.ErrorNumber = e.Number();
+  }
+  out.Scripts = bench.Sink.Scripts;
+  out.LastProgress = bench.Host.LastProgress();
+  return out;
+}
+
 inline RunSettings Settings(std::int64_t start, std::int64_t end, RunMode mode = RunMode::kFree,
                             std::string indicator = {}) {
   RunSettings s;
