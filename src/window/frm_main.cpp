@@ -111,6 +111,19 @@ QLabel* MakeStatusLabel(QWidget* parent, const char* name, const QString& captio
   return label;
 }
 
+// A centred field holding only the characters of `allowed`, with its initial
+// text and length limit (0: none).
+InputField* MakeField(QWidget* parent, const char* name, const char* allowed,
+                      InputField::ClickSelects clickSelects, Beeper& beeper, QRect rect,
+                      const QString& toolTip, const QString& text = QString(), int maxLength = 0) {
+  auto* field =
+      Place(new InputField(QString::fromLatin1(allowed), clickSelects, beeper, parent), name, rect);
+  field->setToolTip(toolTip);
+  field->setText(text);
+  if (maxLength > 0) field->setMaxLength(maxLength);
+  return field;
+}
+
 }  // namespace
 
 frmMain::frmMain(std::filesystem::path programFolder, FileDialog& dialog, Beeper& beeper,
@@ -151,46 +164,39 @@ void frmMain::BuildControls() {
                     TwipsRect(120, 840, 1335, 1455));
   Label1 = MakeLabel(frmOffset, "Label1", QStringLiteral("Inicio del texto:"),
                      TwipsRect(120, 240, 1095, 255));
-  txtOffsetIni = Place(new InputField(QString::fromLatin1(kHexDigits),
-                                      InputField::ClickSelects::kYes, m_beeper, frmOffset),
-                       "txtOffsetIni", TwipsRect(120, 480, 1095, 285));
-  txtOffsetIni->setToolTip(QStringLiteral("Offset inicial en hexadecimal"));
+  txtOffsetIni =
+      MakeField(frmOffset, "txtOffsetIni", kHexDigits, InputField::ClickSelects::kYes, m_beeper,
+                TwipsRect(120, 480, 1095, 285), QStringLiteral("Offset inicial en hexadecimal"));
   Label2 = MakeLabel(frmOffset, "Label2", QStringLiteral("Fin del texto:"),
                      TwipsRect(120, 840, 975, 255));
-  txtOffsetFin = Place(new InputField(QString::fromLatin1(kHexDigits),
-                                      InputField::ClickSelects::kYes, m_beeper, frmOffset),
-                       "txtOffsetFin", TwipsRect(120, 1080, 1095, 285));
-  txtOffsetFin->setToolTip(QStringLiteral("Offset Final en hexadecimal"));
+  txtOffsetFin =
+      MakeField(frmOffset, "txtOffsetFin", kHexDigits, InputField::ClickSelects::kYes, m_beeper,
+                TwipsRect(120, 1080, 1095, 285), QStringLiteral("Offset Final en hexadecimal"));
 
   Frame2 = Place(new QGroupBox(QStringLiteral("Formato Bytes"), this), "Frame2",
                  TwipsRect(120, 2280, 1335, 1935));
   Label3 = MakeLabel(Frame2, "Label3", QStringLiteral("Cierre izquierdo {,[,(,<,/,\\ o ~"),
                      TwipsRect(120, 240, 1095, 495));
   Label3->setWordWrap(true);
-  txtCierreI = Place(new InputField(QString::fromLatin1(kLeftBrackets),
-                                    InputField::ClickSelects::kYes, m_beeper, Frame2),
-                     "txtCierreI", TwipsRect(120, 720, 1095, 285));
-  txtCierreI->setText(QStringLiteral("<"));
-  txtCierreI->setMaxLength(1);
-  txtCierreI->setToolTip(QStringLiteral("Formato para cierre izquierdo de bytes"));
+  txtCierreI =
+      MakeField(Frame2, "txtCierreI", kLeftBrackets, InputField::ClickSelects::kYes, m_beeper,
+                TwipsRect(120, 720, 1095, 285),
+                QStringLiteral("Formato para cierre izquierdo de bytes"), QStringLiteral("<"), 1);
   Label4 = MakeLabel(Frame2, "Label4", QStringLiteral("Cierre derecho },],),>,/,\\ o ~"),
                      TwipsRect(120, 1080, 1095, 495));
   Label4->setWordWrap(true);
-  txtCierreD = Place(new InputField(QString::fromLatin1(kRightBrackets),
-                                    InputField::ClickSelects::kYes, m_beeper, Frame2),
-                     "txtCierreD", TwipsRect(120, 1560, 1095, 285));
-  txtCierreD->setText(QStringLiteral(">"));
-  txtCierreD->setMaxLength(1);
-  txtCierreD->setToolTip(QStringLiteral("Formato derecho para cierre de bytes"));
+  txtCierreD =
+      MakeField(Frame2, "txtCierreD", kRightBrackets, InputField::ClickSelects::kYes, m_beeper,
+                TwipsRect(120, 1560, 1095, 285),
+                QStringLiteral("Formato derecho para cierre de bytes"), QStringLiteral(">"), 1);
 
   Frame1 = Place(new QGroupBox(this), "Frame1", TwipsRect(120, 4440, 1335, 735));
   Label5 = MakeLabel(Frame1, "Label5", QStringLiteral("Byte que indica"),
                      TwipsRect(120, 120, 1095, 255));
-  txtByteIni = Place(new InputField(QString::fromLatin1(kHexDigits), InputField::ClickSelects::kNo,
-                                    m_beeper, Frame1),
-                     "txtByteIni", TwipsRect(120, 360, 1095, 285));
-  txtByteIni->setMaxLength(2);
-  txtByteIni->setToolTip(QStringLiteral("Byte que indica el inicio de un bloque de texto"));
+  txtByteIni =
+      MakeField(Frame1, "txtByteIni", kHexDigits, InputField::ClickSelects::kNo, m_beeper,
+                TwipsRect(120, 360, 1095, 285),
+                QStringLiteral("Byte que indica el inicio de un bloque de texto"), QString(), 2);
   // The check box is the frame's title: it lies across the frame's top edge,
   // in front of it, whole and clickable.
   ckIndicador = Place(new QCheckBox(QStringLiteral("Byte indicador"), this), "ckIndicador",
@@ -268,15 +274,23 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 // ---------------------------------------------------------------- ROM, table
 
+std::optional<QString> frmMain::AskForFile(const QString& title, const QString& filter,
+                                           int filterIndex) {
+  OpenFileRequest request;
+  request.Title = title;
+  request.Folder = FromPath(m_programFolder);
+  request.Filters = ParseDialogFilter(filter);
+  request.FilterIndex = filterIndex;
+  std::optional<QString> chosen = m_dialog.GetOpenFileName(request);
+  if (chosen && chosen->isEmpty()) return std::nullopt;
+  return chosen;
+}
+
 void frmMain::cmdROM_Click() {
   if (m_inRun) return;
-  OpenFileRequest request;
-  request.Title = QStringLiteral("Abrir ROM");
-  request.Folder = FromPath(m_programFolder);
-  request.Filters = ParseDialogFilter(RomDialogFilter());
-  request.FilterIndex = 0;
-  const std::optional<QString> chosen = m_dialog.GetOpenFileName(request);
-  if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing changes, nothing shown
+  const std::optional<QString> chosen =
+      AskForFile(QStringLiteral("Abrir ROM"), RomDialogFilter(), 0);
+  if (!chosen) return;  // cancelled: nothing changes, nothing shown
 
   std::int64_t size = 0;
   try {
@@ -294,13 +308,9 @@ void frmMain::cmdROM_Click() {
 
 void frmMain::cmdTable_Click() {
   if (m_inRun) return;
-  OpenFileRequest request;
-  request.Title = QStringLiteral("Abrir tabla thingy");
-  request.Folder = FromPath(m_programFolder);
-  request.Filters = ParseDialogFilter(QString::fromLatin1(kTableDialogFilter));
-  request.FilterIndex = 2;
-  const std::optional<QString> chosen = m_dialog.GetOpenFileName(request);
-  if (!chosen || chosen->isEmpty()) return;
+  const std::optional<QString> chosen =
+      AskForFile(QStringLiteral("Abrir tabla thingy"), QString::fromLatin1(kTableDialogFilter), 2);
+  if (!chosen) return;
 
   try {
     m_table = std::make_shared<const Table>(LoadTableFile(ToPath(*chosen)));
@@ -388,24 +398,25 @@ void frmMain::StartRun(const RunSettings& settings) {
       *l, [this] { return m_closeRequested; }, m_serviceIntervalMs);
   RunHooks hooks{*rom, scripts, host, m_stopRequested};
   m_inRun = true;
+  std::optional<RunResult> result;
+  std::string failure;
+  bool aborted = false;
   try {
-    const RunResult result = RunExtraction(*table, settings, hooks);
-    m_inRun = false;
-    m_lastRunStats = host.Stats();
-    host.Finish();
-    rom.reset();
-    EndRun(result);
+    result = RunExtraction(*table, settings, hooks);
   } catch (const AppError& error) {
-    m_inRun = false;
-    m_lastRunStats = host.Stats();
-    host.Finish();
-    rom.reset();
-    FailRun(error.Description());
+    failure = error.Description();
   } catch (const RunAborted&) {
-    // The window was closed: the program is ending, nothing more is shown.
-    m_inRun = false;
-    m_lastRunStats = host.Stats();
+    aborted = true;
   }
+  m_inRun = false;
+  m_lastRunStats = host.Stats();
+  if (aborted) return;  // the window was closed: the program is ending, nothing more is shown
+  host.Finish();
+  rom.reset();
+  if (result)
+    EndRun(*result);
+  else
+    FailRun(failure);
 }
 
 void frmMain::RequestStop() {

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "extract/engine.h"
 #include "table/table.h"
@@ -77,6 +78,8 @@ class frmMain : public QWidget {
 
  private:
   void BuildControls();
+  // Shows the open dialog in the program's folder; nothing when cancelled.
+  std::optional<QString> AskForFile(const QString& title, const QString& filter, int filterIndex);
   void Form_Load();
 
   void cmdROM_Click();
