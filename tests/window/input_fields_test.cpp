@@ -181,31 +181,29 @@ void InputFieldsTest::focusAndClickSelectTheWholeText() {
 }
 
 void InputFieldsTest::pasteAndDropHoldToTheSet() {
+  const auto paste = [](QLineEdit* field, const QString& text) {
+    QApplication::clipboard()->setText(text);
+    field->paste();
+    return field->text();
+  };
   QLineEdit* edit = h->Field("txtOffsetIni");
   edit->setFocus();
-  QApplication::clipboard()->setText(QStringLiteral("1A2b"));
-  edit->paste();
-  QCOMPARE(edit->text(), QStringLiteral("1A2b"));
+  QCOMPARE(paste(edit, QStringLiteral("1A2b")), QStringLiteral("1A2b"));
   QCOMPARE(h->Beeps.Count, 0);
   // One character outside the set refuses the whole insertion.
-  QApplication::clipboard()->setText(QStringLiteral("12 34"));
-  edit->paste();
-  QCOMPARE(edit->text(), QStringLiteral("1A2b"));
+  QCOMPARE(paste(edit, QStringLiteral("12 34")), QStringLiteral("1A2b"));
   QCOMPARE(h->Beeps.Count, 1);
   QLineEdit* left = h->Field("txtCierreI");
   left->selectAll();
-  QApplication::clipboard()->setText(QStringLiteral(">"));
-  left->paste();
-  QCOMPARE(left->text(), QStringLiteral("<"));
+  QCOMPARE(paste(left, QStringLiteral(">")), QStringLiteral("<"));
   QCOMPARE(h->Beeps.Count, 2);
   // A drop goes through the same check.
-  auto* mime = new QMimeData;
-  mime->setText(QStringLiteral("xyz"));
-  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QMimeData mime;
+  mime.setText(QStringLiteral("xyz"));
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   edit->selectAll();
   QApplication::sendEvent(edit, &drop);
   QCOMPARE(edit->text(), QStringLiteral("1A2b"));
-  delete mime;
 }
 
 QTEST_MAIN(InputFieldsTest)

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -110,12 +111,8 @@ struct WindowHarness {
   std::filesystem::path Scripts() const { return ProgramFolder / "Scripts"; }
   int ScriptFileCount() const {
     if (!std::filesystem::is_directory(Scripts())) return 0;
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(Scripts())) {
-      (void)entry;
-      ++count;
-    }
-    return count;
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator(Scripts()),
+                                          std::filesystem::directory_iterator()));
   }
   std::string Script(const std::string& name) const {
     return ReadBytes(Scripts() / (name + ".txt"));
