@@ -202,6 +202,10 @@ TEST_F(DumpTest, InterruptInFreeModeWritesThePendingTextAndCountsIt) {
   WriteBytes(Path("long.tbl"), "48=H\n49=I\n41=A\n/FF\n00=\n");
   Process p(kDump, {"long.rom", "long.tbl", "0", "3FFFFFFF"}, m_dir.Path());
   ASSERT_TRUE(WaitFor([&] { return fs::exists(Path("Scripts/0.txt")); }));
+  // The ROM is read in 64 KiB chunks: once a second chunk has been read,
+  // the "A" at offset 3 has been decoded and its script is pending. A stop
+  // right after the first file, before that, would leave nothing pending.
+  ASSERT_TRUE(WaitFor([&] { return p.BytesRead() >= 2 * 65536; }));
   p.Signal(SIGINT);
   const auto r = p.Wait();
   EXPECT_EQ(r.ExitCode, 130);

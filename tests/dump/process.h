@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -77,6 +78,17 @@ class Process {
   }
 
   void Signal(int signal) { kill(m_pid, signal); }
+
+  // Bytes the program has read from files so far (rchar of /proc/PID/io),
+  // or -1 when that cannot be read.
+  long long BytesRead() const {
+    std::ifstream io("/proc/" + std::to_string(m_pid) + "/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value)
+      if (key == "rchar:") return value;
+    return -1;
+  }
 
   // Collects the output until both streams close, then the exit code.
   ProcessResult Wait() {
