@@ -5,6 +5,7 @@ ROMSCRIBER_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev fonts-dejavu-core fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libtomlplusplus-dev zlib1g-dev libgettextpo-dev gettext
 )
 
 ensure_packages() {

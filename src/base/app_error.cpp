@@ -24,6 +24,14 @@ std::string ErrorDescription(int number) {
       return "No se encontró la ruta de acceso";
     case kErrCancelled:
       return "Se eligió Cancelar";
+    case kErrBadInput:
+      return "Archivo no válido";
+    case kErrBadSetting:
+      return "Ajuste no válido";
+    case kErrNoRoom:
+      return "El texto no cabe";
+    case kErrCannotEncode:
+      return "Texto que la tabla no puede codificar";
     default:
       return "Error de la aplicación";
   }

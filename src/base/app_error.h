@@ -19,6 +19,12 @@ enum ErrorNumber : int {
   kErrPathFileAccess = 75,    // any other path or file access failure
   kErrPathNotFound = 76,      // a folder on the way does not exist
   kErrCancelled = 32755,      // the open dialog was cancelled
+
+  // Refusals of the translation tools; the message names file, line or string.
+  kErrBadInput = 1001,      // a table, project or script file that cannot be read as written
+  kErrBadSetting = 1002,    // a setting that cannot be used (an unknown encoding...)
+  kErrNoRoom = 1003,        // translated strings that do not fit their space
+  kErrCannotEncode = 1004,  // a text that no table entry can give
 };
 
 // Spanish description of an error number ("Desbordamiento" for 6...).

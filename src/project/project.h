@@ -1,0 +1,75 @@
+// Project files (TOML): the ROM, its address map, its tables and its blocks
+// of text (pointer tables or ranges), with where each thing was written so
+// that a refusal can name the line and column.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "address/address_map.h"
+#include "address/pointers.h"
+
+namespace romscriber {
+
+enum class TableFormat { kExtended, kClassic };
+enum class Until { kEnd, kNext };
+
+// Where a value stands in the project file; 0 when unknown.
+struct SourcePlace {
+  int Line = 0;
+  int Column = 0;
+};
+
+struct Region {
+  std::int64_t Start = 0;
+  std::int64_t End = 0;  // inclusive
+  SourcePlace Place;
+};
+
+struct ProjectTable {
+  std::string Name;
+  std::filesystem::path File;  // resolved against the project file's folder
+  TableFormat Format = TableFormat::kExtended;
+  std::string Encoding;  // extended only; empty: UTF-8
+  SourcePlace Place;
+};
+
+struct ProjectBlock {
+  std::string Name;   // letters, digits, '-' and '_'
+  std::string Table;  // name of one of the project's tables
+  std::optional<PointerFormat> Pointers;
+  std::optional<Region> Range;  // exactly one of Pointers and Range
+  Until Until = Until::kEnd;
+  std::int64_t MaxLength = 4096;
+  std::vector<Region> Free;
+  SourcePlace Place;          // the block's header
+  SourcePlace PointersPlace;  // its pointers or range value
+};
+
+struct Project {
+  std::filesystem::path File;  // the project file itself
+  std::filesystem::path Rom;   // resolved against the project file's folder
+  MapSettings Map;
+  std::vector<ProjectTable> Tables;
+  std::vector<ProjectBlock> Blocks;
+
+  const ProjectTable* FindTable(const std::string& name) const;
+};
+
+// Reads a project file. AppError kErrBadInput with "FILE:LINE:COLUMN: what is
+// wrong and what is expected" for a syntax error, an unknown or missing key,
+// a wrong type or value, a block naming an unknown table, two blocks of one
+// name; file errors as AppErrors (53, 70, 75, 76).
+Project LoadProject(const std::filesystem::path& file);
+
+// Checks what needs the ROM's size: pointer tables, ranges and free regions
+// inside the file, free regions not overlapping each other. Same errors.
+void CheckProjectAgainstRom(const Project& project, std::int64_t romSize);
+
+// "FILE:LINE:COLUMN" of a place in the project file.
+std::string PlaceText(const Project& project, const SourcePlace& place);
+
+}  // namespace romscriber

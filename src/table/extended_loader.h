@@ -1,0 +1,60 @@
+// Reading tables in the extended dialect that most tables in the wild use.
+//
+//   byte-order mark   EF BB BF UTF-8, FF FE UTF-16LE, FE FF UTF-16BE; without
+//                     one, the encoding named by the user (UTF-8 by default)
+//   line ends         LF, CR LF or a lone CR; the last line needs none
+//   empty, #, ;, //   nothing, comments
+//   HEX=text          an entry; HEX is 2 to 64 hex digits (even), either case
+//   /HEX[=text]       an end token
+//   *HEX[=text]       a line-break token
+//   $HEX=label,N      a control code with N parameter bytes, or
+//   $HEX=label,a,b    with one parameter byte per name
+//   /text             an end text of no bytes: ignored
+// Any other line is reported with its number and passed over. A key defined
+// twice keeps its first definition; the later one is reported. In texts, the
+// two characters \n stand for a line break.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace romscriber {
+
+enum class ExtendedKind : std::uint8_t { kEntry, kEnd, kLineBreak, kControl };
+
+struct ExtendedEntry {
+  std::string Key;   // the key's bytes
+  std::string Text;  // UTF-8; a line break (written \n in the file) is '\n' here
+  ExtendedKind Kind = ExtendedKind::kEntry;
+  int Params = 0;  // control codes: parameter bytes after the key
+  int Line = 0;    // line number in the file, from 1
+};
+
+struct ExtendedTable {
+  std::vector<ExtendedEntry> Entries;  // first definitions, in file order
+};
+
+// Receives each warning (a line passed over, a key defined again), already
+// worded in Spanish with the file name and line number.
+using TableWarning = std::function<void(const std::string&)>;
+
+// Whether iconv knows `name` (any letter case; shift_jis, shift-jis and sjis
+// stand for CP932).
+bool IsKnownEncoding(std::string_view name);
+
+// Loads the bytes of a table file. `encoding` is empty for UTF-8. `fileName`
+// names the file in messages. AppError kErrBadInput, naming the line, when
+// the bytes are not valid in the encoding; kErrBadSetting for an unknown
+// encoding.
+ExtendedTable LoadExtendedTable(std::string_view fileBytes, std::string_view encoding,
+                                const std::string& fileName, const TableWarning& warn);
+
+// Reads and loads a table file; file errors are AppErrors (53, 70, 75, 76).
+ExtendedTable LoadExtendedTableFile(const std::filesystem::path& path, std::string_view encoding,
+                                    const TableWarning& warn);
+
+}  // namespace romscriber
