@@ -42,7 +42,7 @@ struct ProjectBlock {
   std::string Table;  // name of one of the project's tables
   std::optional<PointerFormat> Pointers;
   std::optional<Region> Range;  // exactly one of Pointers and Range
-  Until Until = Until::kEnd;
+  Until StringEnd = Until::kEnd;  // what ends each string: its end token, or the next string
   std::int64_t MaxLength = 4096;
   std::vector<Region> Free;
   SourcePlace Place;          // the block's header
