@@ -1,5 +1,6 @@
-// LoadTable on arbitrary bytes: it must never crash, and the lookups built
-// from whatever it loads must agree with a first-match search of its lists.
+// LoadTable on arbitrary bytes: it must never crash, and the compiled table
+// built from whatever it loads must agree with a first-match search of its
+// lists, three bytes before two before one.
 //
 // The search is done once per list and kept in a map of each code to its
 // first row, rather than repeated for every key asked; and one Table is
@@ -8,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,25 +16,22 @@
 
 #include "base/app_error.h"
 #include "hex/hex.h"
+#include "table/compiled.h"
 #include "table/loader.h"
-#include "table/lookup.h"
 
 namespace {
 
 using FirstRows = std::unordered_map<std::string_view, std::size_t>;
 
-// Row of the first occurrence of each code among `codes`, searched in order
-// up to the first empty code.
-FirstRows FirstMatches(const std::vector<std::string>& codes) {
+// Row of the first occurrence of each code among the first `rows` of
+// `codes`, searched in order; the multi-byte lists end at their first empty
+// code, while every single-byte slot is searched.
+template <class Codes>
+FirstRows FirstMatches(const Codes& codes, std::size_t rows, bool stopAtEmpty) {
   FirstRows first;
-  for (std::size_t i = 0; i < codes.size() && !codes[i].empty(); ++i)
+  for (std::size_t i = 0; i < rows && !(stopAtEmpty && codes[i].empty()); ++i)
     first.emplace(codes[i], i);  // a later duplicate leaves the first row
   return first;
-}
-
-std::optional<std::size_t> Find(const FirstRows& first, std::string_view key) {
-  const auto it = first.find(key);
-  return it == first.end() ? std::nullopt : std::optional<std::size_t>(it->second);
 }
 
 }  // namespace
@@ -51,34 +48,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (table.DoubleCodes.size() != kMultiRows || table.TripleCodes.size() != kMultiRows ||
       table.DoubleTexts.size() != kMultiRows || table.TripleTexts.size() != kMultiRows)
     std::abort();  // the lists keep their fixed length
-  const TableLookup lookup(table);
-  const FirstRows doubles = FirstMatches(table.DoubleCodes);
-  const FirstRows triples = FirstMatches(table.TripleCodes);
-  // Every stored code that is a key (upper-case hex; the run makes no other),
-  // and keys made of the input's own bytes.
-  const auto checkStoredCodes = [&](const std::vector<std::string>& codes, EntryList list,
-                                    std::size_t digits, const FirstRows& first) {
-    for (std::size_t row = 0; row < kMultiRows && !codes[row].empty(); ++row) {
-      if (KeyValue(codes[row], digits) &&
-          lookup.FindEntry(list, codes[row]) != Find(first, codes[row]))
-        std::abort();
+  const DecodeStyle style;  // "<$", ">"
+  const CompiledTable compiled = CompiledTable::FromClassic(table, style);
+  const FirstRows triples = FirstMatches(table.TripleCodes, kMultiRows, true);
+  const FirstRows doubles = FirstMatches(table.DoubleCodes, kMultiRows, true);
+  const FirstRows singles = FirstMatches(table.SingleCodes, kSingleSlots, false);
+  // What the first-match search shows for the bytes at `p`, and how many it takes.
+  const auto expected = [&](const std::uint8_t* p, std::size_t available) -> std::pair<std::string, std::size_t> {
+    const std::string key = TextToHex(std::string_view(reinterpret_cast<const char*>(p), std::min<std::size_t>(available, 3)));
+    if (key.size() >= 6) {
+      if (const auto it = triples.find(std::string_view(key).substr(0, 6)); it != triples.end())
+        return {table.TripleTexts[it->second], 3};
     }
+    if (key.size() >= 4) {
+      if (const auto it = doubles.find(std::string_view(key).substr(0, 4)); it != doubles.end())
+        return {table.DoubleTexts[it->second], 2};
+    }
+    if (const auto it = singles.find(std::string_view(key).substr(0, 2)); it != singles.end()) {
+      const std::string& text = table.SingleTexts[it->second];
+      if (text == kEndText) return {"<$END>", 1};
+      if (text == kPauseText) return {"<$WAIT>", 1};
+      if (text == kLineBreakText) return {"\r\n", 1};
+      return {text, 1};
+    }
+    return {"", 0};
   };
-  checkStoredCodes(table.DoubleCodes, EntryList::kDouble, 4, doubles);
-  checkStoredCodes(table.TripleCodes, EntryList::kTriple, 6, triples);
-  for (std::size_t i = 0; i + 3 <= size && i < 4096; ++i) {
-    const std::string key = TextToHex(std::string_view(reinterpret_cast<const char*>(data) + i, 3));
-    if (lookup.FindEntry(EntryList::kTriple, key) != Find(triples, key)) std::abort();
-    const std::string_view pair = std::string_view(key).substr(0, 4);
-    if (lookup.FindEntry(EntryList::kDouble, pair) != Find(doubles, pair)) std::abort();
-  }
-  // Every slot is searched, in slot order.
-  FirstRows singles;
-  for (std::size_t slot = 0; slot < kSingleSlots; ++slot)
-    singles.emplace(table.SingleCodes[slot], slot);
+  const auto check = [&](const std::uint8_t* p, std::size_t available) {
+    const TableEntry* e = compiled.Match(p, available);
+    const auto [text, length] = expected(p, available);
+    if (length == 0 ? e != nullptr : (e == nullptr || e->KeySize != length || compiled.Shown(*e) != text))
+      std::abort();
+  };
+  for (std::size_t i = 0; i < size && i < 4096; ++i)
+    check(data + i, size - i);
   for (std::size_t b = 0; b < kSingleSlots; ++b) {
-    const std::string key = TextToHex(std::string(1, static_cast<char>(b)));
-    if (lookup.FindEntry(EntryList::kSingle, key) != Find(singles, key)) std::abort();
+    const auto byte = static_cast<std::uint8_t>(b);
+    check(&byte, 1);
   }
   return 0;
 }

@@ -1,16 +1,13 @@
 #include "extract/engine.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
-#include <deque>
 #include <limits>
 #include <stdexcept>
 #include <vector>
 
 #include "hex/hex.h"
-#include "table/lookup.h"
 
 namespace romscriber {
 
@@ -18,174 +15,252 @@ namespace {
 
 // Positions examined between two calls of the event servicing.
 constexpr int kServiceInterval = 4096;
-// ROM bytes held at a time.
+// ROM bytes held at a time when the source is a file.
 constexpr std::size_t kChunkSize = 1 << 16;
 
-// Reads the ROM in chunks, so the run makes one read per chunk rather than
-// one per position, with memory that does not grow with the ROM.
+// The ROM's bytes for the decoder: the source's own memory when it holds the
+// image, else chunks read one at a time, so that memory does not grow with
+// the ROM and there is one read per chunk rather than one per position.
 class RomReader {
  public:
-  explicit RomReader(ByteSource& source)
-      : m_source(source), m_size(source.Size()), m_buffer(kChunkSize) {}
-
-  std::int64_t Size() const { return m_size; }
-
-  // The bytes at `pos` (< Size()); at least min(3, Size() - pos) are valid.
-  const std::uint8_t* At(std::int64_t pos) {
-    const std::int64_t wanted = std::min<std::int64_t>(3, m_size - pos);
-    if (pos < m_start || pos + wanted > m_start + m_length) Fill(pos);
-    return m_buffer.data() + (pos - m_start);
+  RomReader(ByteSource& source, std::size_t lookahead)
+      : m_source(source), m_size(source.Size()), m_lookahead(static_cast<std::int64_t>(lookahead)) {
+    const std::span<const std::uint8_t> whole = source.Whole();
+    if (!whole.empty() && static_cast<std::int64_t>(whole.size()) == m_size) {
+      m_data = whole.data();
+      m_start = 0;
+      m_length = m_size;
+    } else {
+      m_buffer.resize(std::max<std::size_t>(kChunkSize, 2 * lookahead));
+    }
   }
 
-  // Bytes held from `pos` on, after At(pos).
-  std::int64_t HeldFrom(std::int64_t pos) const { return m_start + m_length - pos; }
+  std::int64_t Size() const { return m_size; }
+  // One past the last byte held.
+  std::int64_t HeldEnd() const { return m_start + m_length; }
+
+  // The bytes at `pos` (< Size()); at least min(lookahead, Size() - pos) of
+  // them are valid.
+  const std::uint8_t* At(std::int64_t pos) {
+    if (pos < m_start || pos + std::min(m_lookahead, m_size - pos) > m_start + m_length) Fill(pos);
+    return m_data + (pos - m_start);
+  }
 
  private:
   void Fill(std::int64_t pos) {
-    const auto length = static_cast<std::size_t>(std::min<std::int64_t>(kChunkSize, m_size - pos));
+    const auto length =
+        static_cast<std::size_t>(std::min<std::int64_t>(m_buffer.size(), m_size - pos));
     m_source.ReadAt(pos, std::span<std::uint8_t>(m_buffer.data(), length));
+    m_data = m_buffer.data();
     m_start = pos;
     m_length = static_cast<std::int64_t>(length);
   }
 
   ByteSource& m_source;
   std::int64_t m_size;
+  std::int64_t m_lookahead;
   std::vector<std::uint8_t> m_buffer;
+  const std::uint8_t* m_data = nullptr;
   std::int64_t m_start = 0;
   std::int64_t m_length = 0;
 };
 
-enum class Step { kDecoded, kStopped, kEndEntry };
-
-// A text to append. Up to kInline bytes are held in the record itself and
-// appended with one fixed-size copy; a longer text is one of the table's own.
-constexpr std::size_t kInline = 16;
-
-struct Item {
-  char Bytes[kInline] = {};
-  std::uint32_t Length = 0;
-  std::uint32_t Long = 0;  // index of a longer text among DecodeTexts' long texts
-};
-
-// What the run does for a byte that begins no multi-byte entry.
-struct SingleAction {
-  enum Kind : std::uint8_t { kAppend, kEnd, kPause } Kind = kAppend;
-  Item Text;  // for kAppend: the entry's text, CR LF, or the bracketed byte
-};
-
-// The table's texts and the run's bracketed bytes, ready to append.
-class DecodeTexts {
+// A ROM in memory that the caller owns, read in place.
+class SpanSource : public ByteSource {
  public:
-  DecodeTexts(const Table& table, const TableLookup& lookup, const RunSettings& settings)
-      : m_doubles(UsedRows(table.DoubleCodes)), m_triples(UsedRows(table.TripleCodes)) {
-    for (std::size_t b = 0; b < kSingleSlots; ++b) {
-      const auto byte = static_cast<std::uint8_t>(b);
-      SingleAction& action = m_singles[b];
-      switch (lookup.SingleKind(byte)) {
-        case EntryKind::kNone: {
-          std::string bracketed = settings.LeftBracket;
-          AppendByteHex(bracketed, byte);
-          bracketed += settings.RightBracket;
-          m_generated.push_back(std::move(bracketed));
-          action.Text = MakeItem(m_generated.back());
-          break;
-        }
-        case EntryKind::kLineBreak:
-          action.Text = MakeItem("\r\n");
-          break;
-        case EntryKind::kOrdinary:
-          action.Text =
-              MakeItem(table.SingleTexts[static_cast<std::size_t>(lookup.SingleSlot(byte))]);
-          break;
-        case EntryKind::kEnd:
-          action.Kind = SingleAction::kEnd;
-          break;
-        case EntryKind::kPause:
-          action.Kind = SingleAction::kPause;
-          break;
-      }
-    }
-    for (std::size_t row = 0; row < m_doubles.size(); ++row)
-      m_doubles[row] = MakeItem(table.DoubleTexts[row]);
-    for (std::size_t row = 0; row < m_triples.size(); ++row)
-      m_triples[row] = MakeItem(table.TripleTexts[row]);
+  explicit SpanSource(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+  std::int64_t Size() const override { return static_cast<std::int64_t>(m_bytes.size()); }
+  void ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override {
+    std::memcpy(out.data(), m_bytes.data() + offset, out.size());
   }
-
-  const SingleAction& Single(std::uint8_t b) const { return m_singles[b]; }
-  const Item& Double(std::size_t row) const { return m_doubles[row]; }
-  const Item& Triple(std::size_t row) const { return m_triples[row]; }
-  const Item* DoubleData() const { return m_doubles.data(); }
-  std::string_view LongText(const Item& item) const { return m_long[item.Long]; }
+  std::span<const std::uint8_t> Whole() const override { return m_bytes; }
 
  private:
-  // `text` must outlive the run when it is longer than kInline.
-  Item MakeItem(std::string_view text) {
-    Item item;
-    item.Length = static_cast<std::uint32_t>(text.size());
-    if (text.size() <= kInline) {
-      std::memcpy(item.Bytes, text.data(), text.size());
-    } else {
-      item.Long = static_cast<std::uint32_t>(m_long.size());
-      m_long.push_back(text);
-    }
-    return item;
-  }
-
-  std::array<SingleAction, kSingleSlots> m_singles;
-  std::vector<Item> m_doubles;
-  std::vector<Item> m_triples;
-  std::deque<std::string> m_generated;  // bracketed bytes; a deque keeps them in place
-  std::vector<std::string_view> m_long;
+  std::span<const std::uint8_t> m_bytes;
 };
 
-// The text of the script under way. The buffer always has room for a short
-// item past the length limit, so a short item needs no size check.
-class ScriptBuffer {
+// Why the decode loop handed control back to its driver.
+enum class Event {
+  kLast,       // the next position is past the last one, or past the file
+  kService,    // events are due before the next position
+  kStop,       // a stop was requested before the next position
+  kEnd,        // an end entry was read (LastEntry)
+  kPause,      // a classic pause entry was read (LastEntry)
+  kIndicator,  // block mode's indicator byte was read
+  kFull,       // the text passed its limit
+};
+
+// Where the decode loop may go.
+struct Reach {
+  std::int64_t Last;      // last position that may begin an item
+  std::int64_t Bound;     // no byte at or past it is read
+  int Indicator;          // block mode's indicator byte, or -1
+  std::size_t MaxText;    // kFull once the text is longer
+  bool Service;           // count positions towards event servicing
+};
+
+// The decoder: the state of a decode and the one loop that decodes items.
+class Decoder {
  public:
-  explicit ScriptBuffer(const DecodeTexts& texts)
-      : m_texts(texts), m_bytes(kMaxScriptText + 2 * kInline) {}
+  Decoder(const CompiledTable& table, ByteSource& source)
+      : m_table(table),
+        m_rom(source, std::max<std::size_t>(table.LongestKey(), 1) + table.MostParams()),
+        m_lookahead(static_cast<std::int64_t>(std::max<std::size_t>(table.LongestKey(), 1) +
+                                              table.MostParams())) {}
 
-  bool empty() const { return m_length == 0; }
-  std::size_t size() const { return m_length; }
-  void clear() { m_length = 0; }
-  std::string_view View() const { return {m_bytes.data(), m_length}; }
+  std::int64_t Size() const { return m_rom.Size(); }
+  std::uint8_t ByteAt(std::int64_t pos) { return m_rom.At(pos)[0]; }
 
-  // A decoded item. Called only while size() <= kMaxScriptText, which the
-  // run's length limit keeps.
-  void Append(const Item& item) {
-    if (item.Length <= kInline) {
-      std::memcpy(m_bytes.data() + m_length, item.Bytes, kInline);
-      m_length += item.Length;
-    } else {
-      Append(m_texts.LongText(item));
+  // Decodes items from Pos until an event. At each position, in this order:
+  // the reach, the event servicing (unless `ticked`: the driver has just done
+  // it for this position), the progress mark, the stop test; then the
+  // longest key that matches wins, a byte that begins none shows raw, and
+  // with an indicator that byte ranks after keys of two or more bytes and
+  // before one-byte keys. Text items are appended; the others are events.
+  //
+  // The state lives in locals while the loop runs: the text written through
+  // `out` could alias the members as far as the compiler knows.
+  Event Run(const Reach& reach, const std::atomic<bool>& stop, bool ticked) {
+    const std::int64_t size = m_rom.Size();
+    const std::int64_t last = std::min(reach.Last, size - 1);
+    const std::int64_t bound = std::min(reach.Bound, size);
+    const int indicator = reach.Indicator;
+    const std::size_t maxText = reach.MaxText;
+    const bool service = reach.Service;
+    // Room for the longest item past the limit, so no append needs a check.
+    const std::size_t needed = maxText + m_table.LongestItem() + 2 * kShownSlack;
+    if (m_text.size() < needed) m_text.resize(needed);
+    std::int64_t pos = Pos;
+    int countdown = Countdown;
+    bool open = Open;
+    std::int64_t start = Start;
+    char* const out = m_text.data();
+    std::size_t length = m_length;
+    const std::uint8_t* base = nullptr;
+    std::int64_t baseStart = 0;
+    std::int64_t safeLast = -1;  // positions up to here have their lookahead at hand
+    const CompiledTable::Matcher match = m_table.Lookup();
+    const char* const texts = m_table.Data();
+
+    // Texts of the table have slack after them: a short one is one
+    // fixed-size copy.
+    // The entry is read before the copy, which could alias it as far as the
+    // compiler knows.
+    const auto append = [&](const TableEntry& e) {
+      const std::size_t size = e.ShownSize;
+      const char* const text = texts + e.ShownAt;
+      if (size <= kShownSlack) {
+        std::memcpy(out + length, text, kShownSlack);
+      } else {
+        std::memcpy(out + length, text, size);
+      }
+      length += size;
+    };
+
+    Event event;
+    std::int64_t at = -1;  // the position being examined
+    for (;;) {
+      if (pos > last) {
+        event = Event::kLast;
+        break;
+      }
+      if (service && !ticked) {
+        if (countdown <= 1) {
+          event = Event::kService;
+          break;
+        }
+        --countdown;
+      }
+      ticked = false;
+      at = pos;
+      if (stop.load(std::memory_order_relaxed)) {
+        event = Event::kStop;
+        break;
+      }
+      if (pos > safeLast) {
+        base = m_rom.At(pos);
+        baseStart = pos;
+        safeLast = m_rom.HeldEnd() >= size ? size : m_rom.HeldEnd() - m_lookahead;
+      }
+      const std::uint8_t* bytes = base + (pos - baseStart);
+      if (!open) {
+        open = true;
+        start = pos;
+      }
+      const TableEntry* entry = match(bytes, static_cast<std::size_t>(bound - pos));
+      if (bytes[0] == indicator && entry->KeySize == 1) {
+        ++pos;
+        event = Event::kIndicator;
+        break;
+      }
+      const TokenKind kind = entry->Kind;
+      pos += entry->KeySize;
+      if (kind > TokenKind::kRaw) {
+        if (kind != TokenKind::kControl) {
+          LastEntry = entry;
+          event = kind == TokenKind::kEnd ? Event::kEnd : Event::kPause;
+          break;
+        }
+        append(*entry);
+        // Parameter bytes count even past the last position, never past
+        // the bound: those that exist are shown.
+        const std::int64_t taken = std::min<std::int64_t>(entry->Params, bound - pos);
+        for (std::int64_t i = 0; i < taken; ++i)
+          append(m_table.RawEntry(bytes[entry->KeySize + i]));
+        pos += taken;
+      } else {
+        append(*entry);
+      }
+      if (length > maxText) {
+        event = Event::kFull;
+        break;
+      }
     }
+    Pos = pos;
+    if (at >= 0) Examined = at;
+    Countdown = countdown;
+    Open = open;
+    Start = start;
+    m_length = length;
+    return event;
   }
+
   void Append(std::string_view text) {
-    if (m_length + text.size() + kInline > m_bytes.size())
-      m_bytes.resize(m_length + text.size() + kInline);
-    std::memcpy(m_bytes.data() + m_length, text.data(), text.size());
+    if (m_length + text.size() + kShownSlack > m_text.size())
+      m_text.resize(2 * (m_length + text.size() + kShownSlack));
+    std::memcpy(m_text.data() + m_length, text.data(), text.size());
     m_length += text.size();
   }
 
-  // Direct access for the run of plain items.
-  char* Data() { return m_bytes.data(); }
-  void SetSize(std::size_t length) { m_length = length; }
+  std::string_view Text() const { return {m_text.data(), m_length}; }
+  // What the last end or pause entry shows.
+  std::string_view LastShown() const { return m_table.Shown(*LastEntry); }
+  std::size_t TextSize() const { return m_length; }
+  void ClearText() { m_length = 0; }
+
+  std::int64_t Pos = 0;         // next position to decode
+  std::int64_t Examined = -1;   // last position examined, for progress
+  int Countdown = 1;            // positions until events are due
+  bool Open = false;            // a script is under way
+  std::int64_t Start = 0;       // where it began: its name
+  const TableEntry* LastEntry = nullptr;
 
  private:
-  const DecodeTexts& m_texts;
-  std::vector<char> m_bytes;
+  const CompiledTable& m_table;
+  RomReader m_rom;
+  std::int64_t m_lookahead;
+  std::vector<char> m_text;
   std::size_t m_length = 0;
 };
 
+// A range run: drives the decoder over the range in free or block mode and
+// writes the scripts through the hooks.
 class Extraction {
  public:
-  Extraction(const Table& table, const RunSettings& settings, RunHooks& hooks)
-      : m_lookup(table),
-        m_texts(table, m_lookup, settings),
-        ScriptText(m_texts),
+  Extraction(const CompiledTable& table, const RunSettings& settings, RunHooks& hooks)
+      : m_decoder(table, hooks.Rom),
         m_settings(settings),
         m_hooks(hooks),
-        m_rom(hooks.Rom),
         m_span(settings.EndOffset - settings.StartOffset),
         m_indicator(IndicatorByte(settings.Indicator)) {
     if (settings.StartOffset < 0 || m_span < 1) {
@@ -205,248 +280,209 @@ class Extraction {
       throw;
     }
     ReportProgress();
-    return {ScriptCount, m_stopped};
+    return {m_scriptCount, m_stopped};
   }
 
  private:
-  bool StopTest() const { return m_hooks.StopRequested.load(std::memory_order_relaxed); }
-  bool InRom(std::int64_t pos) const { return pos < m_rom.Size(); }
-
   void FreeMode() {
-    ScanPos = m_settings.StartOffset;
-    while (ScanPos <= m_settings.EndOffset && InRom(ScanPos)) {
-      if (PlainSingles(m_settings.EndOffset, -1) == Step::kStopped) {
+    Decoder& d = m_decoder;
+    d.Pos = m_settings.StartOffset;
+    const Reach reach{m_settings.EndOffset, d.Size(), -1, kMaxScriptText, true};
+    bool ticked = false;
+    for (;;) {
+      const Event event = d.Run(reach, m_hooks.StopRequested, ticked);
+      ticked = false;
+      if (event == Event::kLast) break;
+      if (event == Event::kStop) {
         m_stopped = true;
         break;
       }
-      if (ScanPos > m_settings.EndOffset || !InRom(ScanPos)) break;
-      ServicePoint();
-      m_shownPos = ScanPos;
-      if (StopTest() || DecodePosition<false>() == Step::kStopped) {
-        m_stopped = true;
-        break;
+      if (event == Event::kService) {
+        Service();
+        ticked = true;
+        continue;
       }
+      Handle(event);
     }
-    if (!ScriptText.empty()) Write();
+    if (d.TextSize() > 0) Write();
   }
 
   void BlockMode() {
-    ScanPos = m_settings.StartOffset;
-    while (ScanPos <= m_settings.EndOffset && InRom(ScanPos)) {
-      ServicePoint();
-      if (StopTest()) {
+    Decoder& d = m_decoder;
+    const std::int64_t size = d.Size();
+    const std::int64_t noEnd = std::numeric_limits<std::int64_t>::max();
+    const Reach reach{noEnd, noEnd, m_indicator, kMaxScriptText, true};
+    d.Pos = m_settings.StartOffset;
+    // Looking for the indicator is not decoding: each position is one byte.
+    while (d.Pos <= m_settings.EndOffset && d.Pos < size) {
+      if (--d.Countdown <= 0) Service();
+      if (m_hooks.StopRequested.load(std::memory_order_relaxed)) {
         m_stopped = true;
         return;
       }
-      m_shownPos = ScanPos;
-      const bool indicator = m_rom.At(ScanPos)[0] == m_indicator;
-      ++ScanPos;
+      d.Examined = d.Pos;
+      const bool indicator = d.ByteAt(d.Pos) == m_indicator;
+      ++d.Pos;
       if (!indicator) continue;
-      InBlock = true;
-      ScriptName = std::to_string(ScanPos);
-      while (InBlock) {
-        if (!InRom(ScanPos)) {
+      m_inBlock = true;
+      d.Open = false;
+      d.Start = d.Pos;
+      bool ticked = false;
+      while (m_inBlock) {
+        const Event event = d.Run(reach, m_hooks.StopRequested, ticked);
+        ticked = false;
+        if (event == Event::kLast) {
           // The block runs into the end of the file: what it holds is kept.
-          if (!ScriptText.empty()) Write();
+          if (d.TextSize() > 0) Write();
           return;
         }
-        Step step = PlainSingles(std::numeric_limits<std::int64_t>::max(), m_indicator);
-        if (step != Step::kStopped && InRom(ScanPos)) {
-          ServicePoint();
-          m_shownPos = ScanPos;
-          step = StopTest() ? Step::kStopped : DecodePosition<true>();
-        }
-        if (step == Step::kStopped) {
-          ScriptText.clear();  // the block under way is dropped
+        if (event == Event::kStop) {
+          d.ClearText();  // the block under way is dropped
           m_stopped = true;
           return;
         }
-        if (step == Step::kEndEntry) InBlock = false;
+        if (event == Event::kService) {
+          Service();
+          ticked = true;
+          continue;
+        }
+        Handle(event);
       }
     }
   }
 
-  // Decodes the positions that the loops would decode plainly, while a
-  // script is open and no servicing is due: a two-byte entry that begins no
-  // three-byte one, or a byte that begins no multi-byte entry and has an
-  // ordinary text, a line break or no entry; short texts only. Each position
-  // goes through the same stop tests as DecodePosition. Returns at the first
-  // position that needs more, without touching it, or at a stop.
-  Step PlainSingles(std::int64_t last, int indicator) {
-    if (!ScriptOpen || m_countdown <= 1) return Step::kDecoded;
-    std::int64_t pos = ScanPos;
-    const std::uint8_t* bytes = m_rom.At(pos);
-    // Two bytes must be at hand for the pair test.
-    const std::int64_t end = std::min(last, pos + m_rom.HeldFrom(pos) - 2);
-    // Everything the loop needs, in locals: the text it writes could alias
-    // members as far as the compiler knows.
-    char* const out = ScriptText.Data();
-    std::size_t length = ScriptText.size();
-    int countdown = m_countdown;
-    std::int64_t shown = m_shownPos;
-    const std::atomic<bool>& stop = m_hooks.StopRequested;
-    const TableLookup::PairView pairs = m_lookup.Pairs();
-    const SingleAction* const singles = &m_texts.Single(0);
-    const Item* const doubles = m_texts.DoubleData();
-    Step step = Step::kDecoded;
-    while (pos <= end && countdown > 1) {
-      const std::uint8_t byte = bytes[0];
-      const std::uint32_t pair = pairs(byte, bytes[1]);
-      const Item* item;
-      int width = 1;
-      // A possible three-byte entry, which needs a third byte at hand, goes
-      // the long way.
-      if ((pair & TableLookup::kTriplePrefix) &&
-          (pos == end || TableLookup::MayBeTriple(pair, bytes[2])))
+  // What an event of the decoder does to the script.
+  void Handle(Event event) {
+    Decoder& d = m_decoder;
+    switch (event) {
+      case Event::kIndicator:
+        // A repeated indicator starts the block's text afresh after it.
+        d.ClearText();
+        d.Start = d.Pos;
         break;
-      if (pair & TableLookup::kRowMask) {
-        item = &doubles[(pair & TableLookup::kRowMask) - 1u];
-        width = 2;
-      } else {
-        if (byte == indicator) break;
-        const SingleAction& action = singles[byte];
-        if (action.Kind != SingleAction::kAppend) break;
-        item = &action.Text;
-      }
-      if (item->Length > kInline || length + item->Length > kMaxScriptText) break;
-      --countdown;
-      shown = pos;
-      // The stop tests of the loop, after the three-byte search and, for a
-      // single byte, after the two-byte search.
-      if (stop.load(std::memory_order_relaxed) || stop.load(std::memory_order_relaxed) ||
-          (width == 1 && stop.load(std::memory_order_relaxed))) {
-        step = Step::kStopped;
+      case Event::kEnd:
+        EndScript();
+        m_inBlock = false;
         break;
-      }
-      std::memcpy(out + length, item->Bytes, kInline);
-      length += item->Length;
-      pos += width;
-      bytes += width;
+      case Event::kPause:
+        EndScript();
+        break;
+      case Event::kFull:
+        // A script that grows past the limit is written as it stands, so
+        // that no text is lost and memory stays bounded; the next item
+        // opens a new one.
+        Write();
+        d.ClearText();
+        d.Open = false;
+        break;
+      default:
+        break;
     }
-    ScanPos = pos;
-    ScriptText.SetSize(length);
-    m_countdown = countdown;
-    m_shownPos = shown;
-    return step;
   }
 
-  template <bool kBlockMode>
-  Step DecodePosition() {
-    const std::int64_t available = m_rom.Size() - ScanPos;
-    const std::uint8_t* bytes = m_rom.At(ScanPos);
-    const std::uint32_t pair = available >= 2 ? m_lookup.Pair(bytes[0], bytes[1]) : 0;
-    if (available >= 3 && TableLookup::MayBeTriple(pair, bytes[2])) {
-      const int row = m_lookup.TripleRow(bytes[0], bytes[1], bytes[2]);
-      if (row >= 0) {
-        AppendItem(m_texts.Triple(static_cast<std::size_t>(row)), 3);
-        return Step::kDecoded;
-      }
-    }
-    if (StopTest()) return Step::kStopped;
-    if (pair & TableLookup::kRowMask) {
-      AppendItem(m_texts.Double((pair & TableLookup::kRowMask) - 1u), 2);
-      return Step::kDecoded;
-    }
-    if (StopTest()) return Step::kStopped;
-
-    const std::uint8_t byte = bytes[0];
-    Step step = Step::kDecoded;
-    if (kBlockMode && byte == m_indicator) {
-      // A repeated indicator starts the block's text afresh after it.
-      ScriptText.clear();
-      ScriptName = std::to_string(ScanPos + 1);
-    } else {
-      OpenScript();
-      const SingleAction& action = m_texts.Single(byte);
-      if (action.Kind == SingleAction::kAppend) {
-        ScriptText.Append(action.Text);
-      } else if (action.Kind == SingleAction::kEnd) {
-        EndScript("END");
-        step = Step::kEndEntry;
-      } else {
-        EndScript("WAIT");
-      }
-    }
-    ++ScanPos;
-    LengthLimit();
-    return step;
-  }
-
-  void AppendItem(const Item& item, int length) {
-    OpenScript();
-    ScriptText.Append(item);
-    ScanPos += length;
-    LengthLimit();
-  }
-
-  void OpenScript() {
-    if (ScriptOpen) return;
-    ScriptOpen = true;
-    ScriptName = std::to_string(ScanPos);
-  }
-
-  void EndScript(std::string_view word) {
-    if (!ScriptText.empty()) {
-      ScriptText.Append(m_settings.LeftBracket);
-      ScriptText.Append(word);
-      ScriptText.Append(m_settings.RightBracket);
+  // An end or pause entry: its text closes the script, unless the script is
+  // empty, which makes no file.
+  void EndScript() {
+    Decoder& d = m_decoder;
+    if (d.TextSize() > 0) {
+      d.Append(d.LastShown());
       Write();
     }
-    ScriptText.clear();
-    ScriptOpen = false;
-  }
-
-  // A script that grows past the limit is written as it stands, so that no
-  // text is lost and memory stays bounded; the next item opens a new script.
-  void LengthLimit() {
-    if (ScriptText.size() <= kMaxScriptText) return;
-    Write();
-    ScriptText.clear();
-    ScriptOpen = false;
+    d.ClearText();
+    d.Open = false;
   }
 
   void Write() {
-    m_hooks.Scripts.WriteScript(ScriptName, ScriptText.View());
-    ++ScriptCount;
-    m_countdown = 1;  // let events through soon after slow file work
+    m_hooks.Scripts.WriteScript(std::to_string(m_decoder.Start), m_decoder.Text());
+    ++m_scriptCount;
+    m_decoder.Countdown = 1;  // let events through soon after slow file work
   }
 
-  void ServicePoint() {
-    if (--m_countdown > 0) return;
-    m_countdown = kServiceInterval;
+  void Service() {
+    m_decoder.Countdown = kServiceInterval;
     ReportProgress();
     m_hooks.Host.ServiceEvents();
   }
 
   void ReportProgress() {
-    if (m_shownPos < 0 || m_shownPos == m_reportedPos) return;
-    m_reportedPos = m_shownPos;
-    m_hooks.Host.ShowProgress(ProgressText(m_shownPos - m_settings.StartOffset, m_span));
+    const std::int64_t shown = m_decoder.Examined;
+    if (shown < 0 || shown == m_reportedPos) return;
+    m_reportedPos = shown;
+    m_hooks.Host.ShowProgress(ProgressText(shown - m_settings.StartOffset, m_span));
   }
 
-  TableLookup m_lookup;
-  DecodeTexts m_texts;
-
-  // Run state.
-  std::int64_t ScanPos = 0;
-  ScriptBuffer ScriptText;
-  bool ScriptOpen = false;
-  std::string ScriptName;
-  std::int64_t ScriptCount = 0;
-  bool InBlock = false;
-
+  Decoder m_decoder;
   const RunSettings& m_settings;
   RunHooks& m_hooks;
-  RomReader m_rom;
   const std::int64_t m_span;
   const int m_indicator;
+
+  std::int64_t m_scriptCount = 0;
+  bool m_inBlock = false;
   bool m_stopped = false;
-  int m_countdown = 1;
-  std::int64_t m_shownPos = -1;     // last position whose progress is due
   std::int64_t m_reportedPos = -1;  // last position whose progress was shown
 };
 
 }  // namespace
+
+DecodeStyle ClassicRunStyle(const RunSettings& settings) {
+  DecodeStyle style;
+  style.RawLeft = settings.LeftBracket;
+  style.RawRight = settings.RightBracket;
+  style.LineBreak = "\r\n";
+  style.ClassicMarkers = true;
+  return style;
+}
+
+RunResult RunCompiled(const CompiledTable& table, const RunSettings& settings, RunHooks& hooks) {
+  return Extraction(table, settings, hooks).Run();
+}
+
+RunResult RunExtraction(const Table& table, const RunSettings& settings, RunHooks& hooks) {
+  const CompiledTable compiled = CompiledTable::FromClassic(table, ClassicRunStyle(settings));
+  return RunCompiled(compiled, settings, hooks);
+}
+
+RunResult RunFreeMode(const Table& table, const RunSettings& settings, RunHooks& hooks) {
+  RunSettings freeSettings = settings;
+  freeSettings.Mode = RunMode::kFree;
+  return RunExtraction(table, freeSettings, hooks);
+}
+
+RunResult RunBlockMode(const Table& table, const RunSettings& settings, RunHooks& hooks) {
+  RunSettings blockSettings = settings;
+  blockSettings.Mode = RunMode::kBlock;
+  return RunExtraction(table, blockSettings, hooks);
+}
+
+DecodedString DecodeString(const CompiledTable& table, std::span<const std::uint8_t> rom,
+                           std::int64_t offset, const StringLimits& limits) {
+  static const std::atomic<bool> kNeverStop{false};
+  SpanSource source(rom);
+  Decoder d(table, source);
+  // The text has no limit here: each kFull just lets the buffer grow.
+  const Reach reach{std::min(limits.Last, limits.Bound - 1), limits.Bound, -1, kMaxScriptText,
+                    false};
+  DecodedString out;
+  d.Pos = offset;
+  for (;;) {
+    Reach grown = reach;
+    grown.MaxText = std::max(reach.MaxText, 2 * d.TextSize());
+    const Event event = d.Run(grown, kNeverStop, false);
+    if (event == Event::kFull) continue;
+    if (event != Event::kEnd && event != Event::kPause) break;
+    // End tokens, and classic pauses, show their text here.
+    d.Append(d.LastShown());
+    if (event == Event::kEnd && limits.EndTokensStop) {
+      out.Ended = true;
+      out.OnlyEnd = d.Pos - static_cast<std::int64_t>(d.LastEntry->KeySize) == offset;
+      break;
+    }
+  }
+  out.Text = std::string(d.Text());
+  out.Length = d.Pos - offset;
+  return out;
+}
 
 std::string ProgressText(std::int64_t n, std::int64_t span) {
   // The default rounding mode sends halves to the even neighbour.
@@ -460,22 +496,6 @@ int IndicatorByte(const std::string& indicator) {
   const int high = HexDigitValue(indicator[0]);
   const int low = HexDigitValue(indicator[1]);
   return high < 0 || low < 0 ? -1 : high * 16 + low;
-}
-
-RunResult RunFreeMode(const Table& table, const RunSettings& settings, RunHooks& hooks) {
-  RunSettings freeSettings = settings;
-  freeSettings.Mode = RunMode::kFree;
-  return Extraction(table, freeSettings, hooks).Run();
-}
-
-RunResult RunBlockMode(const Table& table, const RunSettings& settings, RunHooks& hooks) {
-  RunSettings blockSettings = settings;
-  blockSettings.Mode = RunMode::kBlock;
-  return Extraction(table, blockSettings, hooks).Run();
-}
-
-RunResult RunExtraction(const Table& table, const RunSettings& settings, RunHooks& hooks) {
-  return Extraction(table, settings, hooks).Run();
 }
 
 }  // namespace romscriber

@@ -23,6 +23,9 @@ class ByteSource {
   // Fills `out` with the bytes at [offset, offset + out.size()), which lie
   // within Size(). Throws AppError when they cannot be read.
   virtual void ReadAt(std::int64_t offset, std::span<std::uint8_t> out) = 0;
+  // The whole image when the source holds it in memory, so that it need not
+  // be copied; empty otherwise.
+  virtual std::span<const std::uint8_t> Whole() const { return {}; }
 };
 
 class ScriptSink {

@@ -34,6 +34,7 @@ class MemoryByteSource : public ByteSource {
   explicit MemoryByteSource(const std::string& bytes) : m_bytes(bytes.begin(), bytes.end()) {}
   std::int64_t Size() const override { return static_cast<std::int64_t>(m_bytes.size()); }
   void ReadAt(std::int64_t offset, std::span<std::uint8_t> out) override;
+  std::span<const std::uint8_t> Whole() const override { return m_bytes; }
 
  private:
   std::vector<std::uint8_t> m_bytes;

@@ -1,0 +1,220 @@
+#include "table/compiled.h"
+
+#include <algorithm>
+#include <optional>
+#include <unordered_set>
+
+#include "hex/hex.h"
+
+namespace romscriber {
+
+namespace {
+
+// The bytes a classic code stands for when it is exactly `length` bytes of
+// upper-case hex digits; a code with lower-case letters or other characters
+// never matches.
+std::optional<std::string> ClassicKey(std::string_view code, std::size_t length) {
+  if (code.size() != 2 * length) return std::nullopt;
+  std::string key;
+  for (std::size_t i = 0; i < code.size(); i += 2) {
+    const char hi = code[i];
+    const char lo = code[i + 1];
+    if ((hi >= 'a' && hi <= 'f') || (lo >= 'a' && lo <= 'f')) return std::nullopt;
+    const int h = HexDigitValue(hi);
+    const int l = HexDigitValue(lo);
+    if (h < 0 || l < 0) return std::nullopt;
+    key.push_back(static_cast<char>(h * 16 + l));
+  }
+  return key;
+}
+
+// Every '\n' of an extended text becomes the style's line break.
+std::string WithLineBreaks(std::string_view text, const std::string& lineBreak) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '\n') {
+      out += lineBreak;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string RawText(const DecodeStyle& style, std::string_view bytes) {
+  std::string out;
+  for (char c : bytes) {
+    out += style.RawLeft;
+    AppendByteHex(out, static_cast<std::uint8_t>(c));
+    out += style.RawRight;
+  }
+  return out;
+}
+
+CompiledTable CompiledTable::FromClassic(const Table& table, const DecodeStyle& style) {
+  // Longer keys are tried first when decoding, so the order of the lists does
+  // not matter between lengths; within a list the first row (slot) wins.
+  std::vector<Draft> drafts;
+  std::unordered_set<std::string> seen;
+  const auto add = [&](std::optional<std::string> key, std::string shown, TokenKind kind) {
+    if (!key || !seen.insert(*key).second) return;
+    drafts.push_back({std::move(*key), std::move(shown), kind, 0});
+  };
+  const std::size_t triples = UsedRows(table.TripleCodes);
+  for (std::size_t row = 0; row < triples; ++row)
+    add(ClassicKey(table.TripleCodes[row], 3), table.TripleTexts[row], TokenKind::kText);
+  const std::size_t doubles = UsedRows(table.DoubleCodes);
+  for (std::size_t row = 0; row < doubles; ++row)
+    add(ClassicKey(table.DoubleCodes[row], 2), table.DoubleTexts[row], TokenKind::kText);
+  for (std::size_t slot = 0; slot < kSingleSlots; ++slot) {
+    auto key = ClassicKey(table.SingleCodes[slot], 1);
+    if (!key) continue;
+    const std::string& text = table.SingleTexts[slot];
+    const std::string raw = RawText(style, *key);
+    if (text == kEndText) {
+      add(std::move(key), style.ClassicMarkers ? style.RawLeft + "END" + style.RawRight : raw,
+          TokenKind::kEnd);
+    } else if (text == kPauseText) {
+      if (style.ClassicMarkers) {
+        add(std::move(key), style.RawLeft + "WAIT" + style.RawRight, TokenKind::kPause);
+      } else {
+        add(std::move(key), raw, TokenKind::kText);
+      }
+    } else if (text == kLineBreakText) {
+      add(std::move(key), style.LineBreak, TokenKind::kLineBreak);
+    } else {
+      add(std::move(key), text, TokenKind::kText);
+    }
+  }
+  return CompiledTable(style, std::move(drafts));
+}
+
+CompiledTable CompiledTable::FromExtended(const ExtendedTable& table, const DecodeStyle& style) {
+  std::vector<Draft> drafts;
+  drafts.reserve(table.Entries.size());
+  std::unordered_set<std::string_view> seen;
+  for (const ExtendedEntry& e : table.Entries) {
+    if (e.Key.empty() || !seen.insert(e.Key).second) continue;
+    std::string shown = WithLineBreaks(e.Text, style.LineBreak);
+    TokenKind kind = TokenKind::kText;
+    switch (e.Kind) {
+      case ExtendedKind::kEntry:
+        break;
+      case ExtendedKind::kEnd:
+        kind = TokenKind::kEnd;
+        break;
+      case ExtendedKind::kLineBreak:
+        kind = TokenKind::kLineBreak;
+        shown += style.LineBreak;
+        break;
+      case ExtendedKind::kControl:
+        kind = TokenKind::kControl;
+        break;
+    }
+    // An empty text shows the key's own bytes, so that every dump inserts
+    // back to the same bytes.
+    if (shown.empty()) shown = RawText(style, e.Key);
+    drafts.push_back({e.Key, std::move(shown), kind,
+                      static_cast<std::uint8_t>(std::clamp(e.Params, 0, 255))});
+  }
+  return CompiledTable(style, std::move(drafts));
+}
+
+CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts)
+    : m_style(style), m_rawEntries(256), m_pairFirst(65536, 0) {
+  std::size_t total = kShownSlack;
+  std::vector<std::string> raws(256);
+  for (std::size_t b = 0; b < 256; ++b) {
+    raws[b] = style.RawLeft;
+    AppendByteHex(raws[b], static_cast<std::uint8_t>(b));
+    raws[b] += style.RawRight;
+    total += raws[b].size();
+  }
+  for (const Draft& d : drafts)
+    total += d.Key.size() + d.Shown.size();
+
+  // One buffer for every key and text, with slack after the last.
+  m_text.resize(total);
+  std::size_t at = 0;
+  const auto store = [&](const std::string& s) {
+    std::copy(s.begin(), s.end(), m_text.begin() + static_cast<std::ptrdiff_t>(at));
+    at += s.size();
+    return static_cast<std::uint32_t>(at - s.size());
+  };
+  std::size_t longestRaw = 0;
+  for (std::size_t b = 0; b < 256; ++b) {
+    const std::uint32_t where = store(raws[b]);
+    m_raw[b] = std::string_view(m_text.data() + where, raws[b].size());
+    TableEntry& raw = m_rawEntries[b];
+    raw.KeySize = 1;
+    raw.Kind = TokenKind::kRaw;
+    raw.ShownAt = where;
+    raw.ShownSize = static_cast<std::uint32_t>(raws[b].size());
+    m_single[b] = &raw;
+    longestRaw = std::max(longestRaw, raws[b].size());
+  }
+  m_longestItem = longestRaw;
+  m_entries.reserve(drafts.size());
+  for (const Draft& d : drafts) {
+    TableEntry e;
+    e.KeyAt = store(d.Key);
+    e.KeySize = static_cast<std::uint8_t>(d.Key.size());
+    e.ShownAt = store(d.Shown);
+    e.ShownSize = static_cast<std::uint32_t>(d.Shown.size());
+    e.Kind = d.Kind;
+    e.Params = d.Params;
+    m_entries.push_back(e);
+    m_longest = std::max(m_longest, d.Key.size());
+    m_mostParams = std::max<std::size_t>(m_mostParams, d.Params);
+    m_longestItem = std::max(m_longestItem, d.Shown.size() + d.Params * longestRaw);
+  }
+
+  // Lookup layout: one-byte keys by their byte; longer keys grouped by their
+  // first two bytes, longest first, so the first that matches is the answer.
+  std::vector<std::uint32_t> longer;
+  for (std::size_t i = 0; i < m_entries.size(); ++i) {
+    const TableEntry& e = m_entries[i];
+    if (e.KeySize == 1) {
+      m_single[static_cast<std::uint8_t>(m_text[e.KeyAt])] = &m_entries[i];
+    } else {
+      longer.push_back(static_cast<std::uint32_t>(i));
+    }
+  }
+  const auto pairOf = [&](std::uint32_t i) {
+    const std::string_view key = Key(m_entries[i]);
+    return (std::uint32_t{static_cast<std::uint8_t>(key[0])} << 8) |
+           static_cast<std::uint8_t>(key[1]);
+  };
+  std::stable_sort(longer.begin(), longer.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const std::uint32_t pa = pairOf(a);
+    const std::uint32_t pb = pairOf(b);
+    return pa != pb ? pa < pb : m_entries[a].KeySize > m_entries[b].KeySize;
+  });
+  m_candidates.reserve(longer.size());
+  for (std::size_t k = 0; k < longer.size(); ++k) {
+    const std::uint32_t i = longer[k];
+    const std::uint32_t pair = pairOf(i);
+    const std::string_view key = Key(m_entries[i]);
+    Candidate c{};
+    c.Entry = i;
+    c.KeySize = static_cast<std::uint8_t>(key.size());
+    if (k + 1 == longer.size() || pairOf(longer[k + 1]) != pair) c.KeySize |= kLastOfPair;
+    for (std::size_t t = 2; t < key.size() && t - 2 < kTailInline; ++t)
+      c.Tail[t - 2] = static_cast<std::uint8_t>(key[t]);
+    if (!(m_pairBits[pair >> 6] >> (pair & 63) & 1)) {
+      m_pairBits[pair >> 6] |= std::uint64_t{1} << (pair & 63);
+      m_pairFirst[pair] = static_cast<std::uint32_t>(m_candidates.size());
+    }
+    m_candidates.push_back(c);
+  }
+  for (std::size_t k = 0; k < longer.size(); ++k) {
+    const std::uint32_t pair = pairOf(longer[k]);
+    const Candidate& c = m_candidates[m_pairFirst[pair]];
+    if (c.KeySize == (2 | kLastOfPair)) m_pairFirst[pair] = kPairIsEntry | c.Entry;
+  }
+}
+
+}  // namespace romscriber
