@@ -33,7 +33,7 @@ struct PointerFormat {
   Endian Order = Endian::kLittle;
   std::int64_t Stride = 0;           // bytes from one pointer to the next; 0 means Size
   std::int64_t Add = 0;              // added to the value to give the address; may be negative
-  std::optional<std::int64_t> Bank;  // 2-byte pointers only
+  std::optional<std::int64_t> Bank = std::nullopt;  // 2-byte pointers only
 };
 
 struct Pointer {
