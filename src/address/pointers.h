@@ -31,8 +31,8 @@ struct PointerFormat {
   std::int64_t Count = 0;
   int Size = 2;  // 2, 3 or 4 bytes
   Endian Order = Endian::kLittle;
-  std::int64_t Stride = 0;           // bytes from one pointer to the next; 0 means Size
-  std::int64_t Add = 0;              // added to the value to give the address; may be negative
+  std::int64_t Stride = 0;  // bytes from one pointer to the next; 0 means Size
+  std::int64_t Add = 0;     // added to the value to give the address; may be negative
   std::optional<std::int64_t> Bank = std::nullopt;  // 2-byte pointers only
 };
 
@@ -52,7 +52,9 @@ std::vector<Pointer> ReadPointers(std::span<const std::uint8_t> rom, const Point
 // The value a pointer must hold to reach `target` (a file offset of the
 // image), keeping the bits of `oldValue` that the map ignores. Nothing when a
 // 2-byte pointer cannot reach it (its string would leave the pointer's bank)
-// or the value does not fit the pointer's size.
+// or the value does not fit the pointer's size. The value is checked by
+// reading it back, so a 2-byte pointer also reaches a mirror of its bank or a
+// Game Boy's fixed bank 0.
 std::optional<std::uint32_t> PointerValueFor(const PointerFormat& format, const AddressMap& map,
                                              std::int64_t target, std::uint32_t oldValue);
 
