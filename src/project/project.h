@@ -61,8 +61,10 @@ struct Project {
 
 // Reads a project file. AppError kErrBadInput with "FILE:LINE:COLUMN: what is
 // wrong and what is expected" for a syntax error, an unknown or missing key,
-// a wrong type or value, a block naming an unknown table, two blocks of one
-// name; file errors as AppErrors (53, 70, 75, 76).
+// a wrong type or value, a map setting of another kind of map (`fast` without
+// lorom...), a block naming an unknown table, two tables or blocks of one
+// name; file errors as AppErrors (53, 70, 75, 76). Defaults are filled in: a
+// pointer table without `stride` gets its size.
 Project LoadProject(const std::filesystem::path& file);
 
 // Checks what needs the ROM's size: pointer tables, ranges and free regions
