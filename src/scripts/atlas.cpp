@@ -253,8 +253,10 @@ std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block) {
     const CustomPointer p{Offsetting(map, *block.Pointers, s.Offset), block.Pointers->Size * 8};
     if (p.Offsetting != 0 && custom.emplace(p, "").second) customOrder.push_back(p);
   }
+  // Atlas reads a name whose characters after the first are all digits as a
+  // number ("P1"), and has no 'K' among its name letters: hence "Ptr1".
   for (std::size_t i = 0; i < customOrder.size(); ++i)
-    custom[customOrder[i]] = "P" + std::to_string(i + 1);
+    custom[customOrder[i]] = "Ptr" + std::to_string(i + 1);
 
   // The body first: it tells which strings Atlas cannot take as written.
   std::string body;

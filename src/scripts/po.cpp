@@ -314,6 +314,8 @@ BlockScript ReadPo(const std::filesystem::path& file, const std::string& blockNa
       RefuseAt(name, line, "el id " + std::to_string(*id) + " ya estaba en una entrada anterior");
     if (po_message_msgid_plural(m) != nullptr)
       RefuseAt(name, line, "los textos de un juego no tienen formas plurales (msgid_plural)");
+    if (msgid.empty())
+      RefuseAt(name, line, "el msgid está vacío y debe dar el texto original");
     ScriptString s;
     s.Id = *id;
     s.Line = line;

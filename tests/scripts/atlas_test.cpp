@@ -115,7 +115,13 @@ std::map<std::int64_t, std::int64_t> RunPointerWrites(const std::string& script)
     if (std::sscanf(line.c_str(), "#JMP(%31[^)])", a) == 1) target = number(a);
     if (std::sscanf(line.c_str(), "#CREATEPTR(%31[^,], \"%31[^\"]\", %31[^,], %d)", a, b, c,
                     &bits) == 4)
+    {
+      // Atlas takes a name with only digits after its first character for a
+      // number, and knows no 'K' in names.
+      EXPECT_NE(std::string(a).find_first_not_of("0123456789", 1), std::string::npos) << a;
+      EXPECT_EQ(std::string(a).find('K'), std::string::npos) << a;
       custom[a] = {b, number(c)};
+    }
     const std::int64_t r = target - header;
     if (std::sscanf(line.c_str(), "#W%d(%31[^)])", &bits, a) == 2)
       written[number(a)] = AtlasTypeAddress(sma, r) & ((std::int64_t{1} << bits) - 1);
