@@ -31,7 +31,8 @@ std::string AtlasText(std::string_view shown) {
 
 std::string KeyHex(std::string_view key) {
   std::string out;
-  for (const char c : key) AppendByteHex(out, static_cast<std::uint8_t>(c));
+  for (const char c : key)
+    AppendByteHex(out, static_cast<std::uint8_t>(c));
   return out;
 }
 
@@ -40,7 +41,8 @@ std::string KeyHex(std::string_view key) {
 // one of fewest bytes.
 std::vector<const TableEntry*> TableOrder(const std::vector<TableEntry>& entries) {
   std::vector<const TableEntry*> order;
-  for (const TableEntry& e : entries) order.push_back(&e);
+  for (const TableEntry& e : entries)
+    order.push_back(&e);
   std::stable_sort(order.begin(), order.end(), [](const TableEntry* a, const TableEntry* b) {
     return a->Key.size() < b->Key.size();
   });
@@ -233,8 +235,8 @@ std::vector<std::string> AtlasTableLimits(const std::vector<TableEntry>& entries
     const auto [it, added] = byText.emplace(text, e);
     if (!added && it->second->Shown != e->Shown)
       limits.push_back("Las entradas " + KeyHex(it->second->Key) + " y " + KeyHex(e->Key) +
-                       " solo se distinguen por un salto de línea; Atlas las lee igual (\"" +
-                       text + "\") y escribe siempre " + KeyHex(it->second->Key) + ".");
+                       " solo se distinguen por un salto de línea; Atlas las lee igual (\"" + text +
+                       "\") y escribe siempre " + KeyHex(it->second->Key) + ".");
   }
   return limits;
 }
@@ -247,8 +249,7 @@ std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block) {
   for (const ScriptString& s : script.Strings) {
     if (s.Pointers.empty()) continue;
     if (!block.Pointers)
-      throw AppError(kErrBadSetting, "bloque " + script.Block + ", texto " +
-                                         std::to_string(s.Id) +
+      throw AppError(kErrBadSetting, "bloque " + script.Block + ", texto " + std::to_string(s.Id) +
                                          ": tiene punteros y el bloque no dice cómo son");
     const CustomPointer p{Offsetting(map, *block.Pointers, s.Offset), block.Pointers->Size * 8};
     if (p.Offsetting != 0 && custom.emplace(p, "").second) customOrder.push_back(p);
@@ -270,7 +271,8 @@ std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block) {
       else
         body += "#WRITE(" + custom[p] + ", " + AtlasNumber(pointer) + ")\n";
     }
-    for (const std::string_view line : SplitLines(s.Original)) body += "// " + std::string(line) + "\n";
+    for (const std::string_view line : SplitLines(s.Original))
+      body += "// " + std::string(line) + "\n";
     const std::string& text = s.Translation.empty() ? s.Original : s.Translation;
     if (text.empty()) continue;
     bool anyEscaped = false;
@@ -295,10 +297,12 @@ std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block) {
       "// reubica y rehace los punteros.\n";
   if (!block.TableLimits.empty() || !escaped.empty()) {
     out += "//\n// ATENCIÓN: Atlas no inserta bien este guion; úselo solo con romscriber-insert.\n";
-    for (const std::string& limit : block.TableLimits) out += "// - " + limit + "\n";
+    for (const std::string& limit : block.TableLimits)
+      out += "// - " + limit + "\n";
     if (!escaped.empty()) {
-      out += "// - Textos con una línea que empieza por '#', '//' o '\\', o que solo tiene espacios\n"
-             "//   (se escribe tras un '\\' que Atlas insertaría):";
+      out +=
+          "// - Textos con una línea que empieza por '#', '//' o '\\', o que solo tiene espacios\n"
+          "//   (se escribe tras un '\\' que Atlas insertaría):";
       for (std::size_t i = 0; i < escaped.size(); ++i)
         out += (i == 0 ? " " : ", ") + std::to_string(escaped[i]);
       out += ".\n";

@@ -2,8 +2,8 @@
 
 #include <gettext-po.h>
 
-#include <csetjmp>
 #include <cctype>
+#include <csetjmp>
 #include <cstdlib>
 #include <memory>
 #include <set>
@@ -72,7 +72,7 @@ void AppendString(std::string& out, const char* keyword, std::string_view text) 
   }
   out += keyword;
   out += " \"\"\n";
-  std::string piece;  // escaped text of the line being written
+  std::string piece;                    // escaped text of the line being written
   std::size_t cut = std::string::npos;  // length of `piece` through its last space
   for (std::size_t i = 0; i < text.size(); ++i) {
     AppendEscaped(piece, text.substr(i, 1));
@@ -112,13 +112,14 @@ void Keep(int severity, const char* filename, std::size_t lineno, const char* te
     t_problem->Found = true;
     t_problem->Line = filename != nullptr && lineno != static_cast<std::size_t>(-1) ? lineno : 0;
     t_problem->Text = text != nullptr ? text : "";
-    while (!t_problem->Text.empty() && t_problem->Text.back() == '\n') t_problem->Text.pop_back();
+    while (!t_problem->Text.empty() && t_problem->Text.back() == '\n')
+      t_problem->Text.pop_back();
   }
   if (severity == PO_SEVERITY_FATAL_ERROR && t_fatal != nullptr) std::longjmp(*t_fatal, 1);
 }
 
-void XError(int severity, po_message_t, const char* filename, std::size_t lineno, std::size_t,
-            int, const char* text) {
+void XError(int severity, po_message_t, const char* filename, std::size_t lineno, std::size_t, int,
+            const char* text) {
   Keep(severity, filename, lineno, text);
 }
 
@@ -165,8 +166,8 @@ std::vector<int> MsgidLines(std::string_view bytes) {
     const std::size_t first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) continue;
     text.remove_prefix(first);
-    if (text.substr(0, 5) == "msgid" && (text.size() == 5 || text[5] == ' ' || text[5] == '\t' ||
-                                         text[5] == '"'))
+    if (text.substr(0, 5) == "msgid" &&
+        (text.size() == 5 || text[5] == ' ' || text[5] == '\t' || text[5] == '"'))
       lines.push_back(line);
   }
   return lines;
@@ -213,13 +214,25 @@ bool ParsePlace(std::string_view comments, ScriptString& s) {
   return false;
 }
 
+// libgettextpo hands out some strings as const that are fresh copies for the
+// caller to free: the header (po_file_domain_header) and the extracted
+// comments when there are any (po_message_extracted_comments gives a static
+// "" when there are none).
+struct FreeGettextString {
+  void operator()(const char* s) const {
+    if (s != nullptr && *s != '\0') std::free(const_cast<char*>(s));
+  }
+};
+using GettextString = std::unique_ptr<const char, FreeGettextString>;
+
 bool IsUtf8Charset(const char* header) {
   if (header == nullptr) return true;
   char* type = po_header_field(header, "Content-Type");
   if (type == nullptr) return true;
   std::string value(type);
   std::free(type);
-  for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : value)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const std::size_t at = value.find("charset=");
   if (at == std::string::npos) return true;
   const std::string charset = value.substr(at + 8, value.find_first_of(" ;", at + 8) - at - 8);
@@ -246,10 +259,10 @@ std::string WritePo(const BlockScript& script) {
     const std::string where = "bloque " + script.Block + ", texto " + std::to_string(s.Id) + ": ";
     if (s.Original.empty())
       throw AppError(kErrBadInput,
-                     where + "un texto original vacío no puede ir en un archivo PO (msgid \"\" es "
-                             "la cabecera)");
-    if (s.Original.find('\0') != std::string::npos ||
-        s.Translation.find('\0') != std::string::npos)
+                     where +
+                         "un texto original vacío no puede ir en un archivo PO (msgid \"\" es "
+                         "la cabecera)");
+    if (s.Original.find('\0') != std::string::npos || s.Translation.find('\0') != std::string::npos)
       throw AppError(kErrBadInput, where + "un archivo PO no puede llevar el carácter NUL");
     out += "\n#. offset " + OffsetHex(s.Offset);
     for (std::size_t i = 0; i < s.Pointers.size(); ++i)
@@ -283,7 +296,8 @@ BlockScript ReadPo(const std::filesystem::path& file, const std::string& blockNa
                "el archivo tiene el dominio \"" + std::string(*domains) +
                    "\"; solo se admite el dominio por omisión (sin línea domain)");
   }
-  if (!IsUtf8Charset(po_file_domain_header(po.get(), nullptr)))
+  const GettextString header(po_file_domain_header(po.get(), nullptr));
+  if (!IsUtf8Charset(header.get()))
     RefuseAt(name, 0, "la cabecera debe decir charset=UTF-8 en Content-Type");
 
   const std::vector<int> lines = MsgidLines(bytes);
@@ -302,28 +316,30 @@ BlockScript ReadPo(const std::filesystem::path& file, const std::string& blockNa
     const std::string_view msgid = po_message_msgid(m);
     if (context == nullptr && msgid.empty()) continue;  // the header entry
     if (context == nullptr)
-      RefuseAt(name, line, "falta msgctxt \"" + prefix + "<id>\": sin él no se sabe a qué texto corresponde");
+      RefuseAt(name, line,
+               "falta msgctxt \"" + prefix + "<id>\": sin él no se sabe a qué texto corresponde");
     const std::string_view ctx = context;
     if (ctx.substr(0, prefix.size()) != prefix)
-      RefuseAt(name, line, "msgctxt \"" + std::string(ctx) + "\" no es de este bloque; se esperaba \"" +
-             prefix + "<id>\"");
+      RefuseAt(name, line,
+               "msgctxt \"" + std::string(ctx) + "\" no es de este bloque; se esperaba \"" +
+                   prefix + "<id>\"");
     const auto id = ParseId(ctx.substr(prefix.size()));
     if (!id)
-      RefuseAt(name, line, "el id de msgctxt \"" + std::string(ctx) + "\" debe ser un número decimal");
+      RefuseAt(name, line,
+               "el id de msgctxt \"" + std::string(ctx) + "\" debe ser un número decimal");
     if (!ids.insert(*id).second)
       RefuseAt(name, line, "el id " + std::to_string(*id) + " ya estaba en una entrada anterior");
     if (po_message_msgid_plural(m) != nullptr)
       RefuseAt(name, line, "los textos de un juego no tienen formas plurales (msgid_plural)");
-    if (msgid.empty())
-      RefuseAt(name, line, "el msgid está vacío y debe dar el texto original");
+    if (msgid.empty()) RefuseAt(name, line, "el msgid está vacío y debe dar el texto original");
     ScriptString s;
     s.Id = *id;
     s.Line = line;
-    const char* comments = po_message_extracted_comments(m);
-    if (!ParsePlace(comments != nullptr ? comments : "", s))
-      RefuseAt(name, line, 
-          "falta el comentario \"#. offset HEX\" (o \"#. offset HEX, pointers HEX HEX...\") "
-          "que dice dónde está el texto");
+    const GettextString comments(po_message_extracted_comments(m));
+    if (!ParsePlace(comments ? comments.get() : "", s))
+      RefuseAt(name, line,
+               "falta el comentario \"#. offset HEX\" (o \"#. offset HEX, pointers HEX HEX...\") "
+               "que dice dónde está el texto");
     s.Original = msgid;
     s.Translation = po_message_msgstr(m);
     s.Fuzzy = po_message_is_fuzzy(m) != 0;

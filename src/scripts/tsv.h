@@ -11,10 +11,10 @@
 // last line.
 //
 // The reader also takes CR LF line ends, a last line without its line end
-// and a UTF-8 byte-order mark, which spreadsheets add. It refuses, naming
-// file and line: another header, a row of another number of columns, an id
-// that is not a decimal number or comes twice, hex that is not hex, an
-// unknown escape, bytes that are not UTF-8.
+// and a UTF-8 byte-order mark, which spreadsheets add, and passes over blank
+// lines. It refuses, naming file and line: another header, a row of another
+// number of columns, an id that is not a decimal number or comes twice, hex
+// that is not hex, an unknown escape, bytes that are not UTF-8.
 #pragma once
 
 #include <string>

@@ -37,7 +37,8 @@ std::string AtlasEncode(const std::string& table, std::string text) {
   std::string out;
   for (std::size_t pos = 0; pos < text.size();) {
     std::size_t length = text.size() - pos;
-    while (length > 0 && !bytesOf.count(text.substr(pos, length))) --length;
+    while (length > 0 && !bytesOf.count(text.substr(pos, length)))
+      --length;
     if (length == 0) return "missing at " + std::to_string(pos);
     out += bytesOf[text.substr(pos, length)];
     pos += length;
@@ -47,15 +48,15 @@ std::string AtlasEncode(const std::string& table, std::string text) {
 
 TEST(AtlasTable, InsertsTheBytesTheDumpReadFrom) {
   const std::vector<TableEntry> entries = {
-      {"\x81\x40", "A", TokenKind::kText, 0},      // a longer key with the text of 41
+      {"\x81\x40", "A", TokenKind::kText, 0},  // a longer key with the text of 41
       {"A", "A", TokenKind::kText, 0},
       {"a", "a", TokenKind::kText, 0},
       {"\xFE", "<br>\n", TokenKind::kLineBreak, 0},  // a line break with a text
       {"\xFF", "<END>", TokenKind::kEnd, 0},
-      {"\x12", "[item]", TokenKind::kControl, 2},    // its two bytes show raw
+      {"\x12", "[item]", TokenKind::kControl, 2},  // its two bytes show raw
       {"\x07\x01", "<$07><$01>", TokenKind::kText, 0},
-      {"\xFD", "\n", TokenKind::kLineBreak, 0},      // nothing but a line break
-      {"\xFC", "a\n", TokenKind::kLineBreak, 0},     // told from 61 by the break only
+      {"\xFD", "\n", TokenKind::kLineBreak, 0},   // nothing but a line break
+      {"\xFC", "a\n", TokenKind::kLineBreak, 0},  // told from 61 by the break only
   };
   const std::string table = WriteAtlasTable(entries);
   EXPECT_EQ(table.find("FD="), std::string::npos) << table;
@@ -114,8 +115,7 @@ std::map<std::int64_t, std::int64_t> RunPointerWrites(const std::string& script)
     if (std::sscanf(line.c_str(), "#SMA(\"%31[^\"]\")", a) == 1) sma = a;
     if (std::sscanf(line.c_str(), "#JMP(%31[^)])", a) == 1) target = number(a);
     if (std::sscanf(line.c_str(), "#CREATEPTR(%31[^,], \"%31[^\"]\", %31[^,], %d)", a, b, c,
-                    &bits) == 4)
-    {
+                    &bits) == 4) {
       // Atlas takes a name with only digits after its first character for a
       // number, and knows no 'K' in names.
       EXPECT_NE(std::string(a).find_first_not_of("0123456789", 1), std::string::npos) << a;

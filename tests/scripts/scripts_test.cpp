@@ -20,15 +20,32 @@ namespace {
 // Pieces the random texts are made of: the characters each format escapes
 // or splits at, Atlas's raw-byte notation and its command and comment
 // starts, spaces, and non-Latin scripts.
-const std::vector<std::string> kPieces = {
-    "Hola", " ", "mundo", "\"", "\\", "\t", "\n", "\n\n", "<$0A>", "<$FF>", "#", "//", "\\n",
-    "こんにちは", "Привет", "😀", "ñ", "  ", "a b c d e f g h i j k l m n o p q r s t u v w x y z"};
+const std::vector<std::string> kPieces = {"Hola",
+                                          " ",
+                                          "mundo",
+                                          "\"",
+                                          "\\",
+                                          "\t",
+                                          "\n",
+                                          "\n\n",
+                                          "<$0A>",
+                                          "<$FF>",
+                                          "#",
+                                          "//",
+                                          "\\n",
+                                          "こんにちは",
+                                          "Привет",
+                                          "😀",
+                                          "ñ",
+                                          "  ",
+                                          "a b c d e f g h i j k l m n o p q r s t u v w x y z"};
 
 std::string RandomText(std::mt19937& rng, bool allowEmpty) {
   std::uniform_int_distribution<int> count(allowEmpty ? 0 : 1, 8);
   std::uniform_int_distribution<std::size_t> pick(0, kPieces.size() - 1);
   std::string text;
-  for (int n = count(rng); n > 0; --n) text += kPieces[pick(rng)];
+  for (int n = count(rng); n > 0; --n)
+    text += kPieces[pick(rng)];
   return text;
 }
 
@@ -45,7 +62,8 @@ BlockScript RandomScript(std::mt19937& rng, bool withPointers) {
     s.Offset = offset;
     offset += 1 + gap(rng) * 0x4321;
     std::int64_t pointer = 0x1F000;
-    for (int p = withPointers ? pointers(rng) : 0; p > 0; --p) s.Pointers.push_back(pointer += 2);
+    for (int p = withPointers ? pointers(rng) : 0; p > 0; --p)
+      s.Pointers.push_back(pointer += 2);
     s.Original = RandomText(rng, false);
     do {
       s.Translation = coin(rng) ? RandomText(rng, true) : "";
@@ -84,22 +102,23 @@ BlockScript ReadPoText(const std::string& text) {
 
 TEST(ScriptRoundTrip, EachFormatGivesBackItsStrings) {
   std::mt19937 rng(20240611);
-  const std::vector<MapSettings> maps = {
-      {MapKind::kLinear, 0, 0, 0x4000, 0x4000, false},
-      {MapKind::kLoRom, 0x200, 0, 0x4000, 0x4000, true},
-      {MapKind::kHiRom, 0, 0, 0x4000, 0x4000, false},
-      {MapKind::kBanked, 0, 0, 0x4000, 0x4000, false},
-      {MapKind::kBanked, 16, 0, 0x4000, 0x8000, false}};
+  const std::vector<MapSettings> maps = {{MapKind::kLinear, 0, 0, 0x4000, 0x4000, false},
+                                         {MapKind::kLoRom, 0x200, 0, 0x4000, 0x4000, true},
+                                         {MapKind::kHiRom, 0, 0, 0x4000, 0x4000, false},
+                                         {MapKind::kBanked, 0, 0, 0x4000, 0x4000, false},
+                                         {MapKind::kBanked, 16, 0, 0x4000, 0x8000, false}};
   for (int round = 0; round < 200; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     const bool withPointers = round % 4 != 0;  // every fourth is a range block
     BlockScript script = RandomScript(rng, withPointers);
-    for (ScriptString& s : script.Strings) s.Fuzzy = (s.Id % 3 == 1);
+    for (ScriptString& s : script.Strings)
+      s.Fuzzy = (s.Id % 3 == 1);
     ExpectSameStrings(script, ReadTsv(WriteTsv(script), "d.tsv", "dialogue"), false);
     ExpectSameStrings(script, ReadPoText(WritePo(script)), true);
     AtlasBlock block{"dialogue.atlas.tbl", maps[round % maps.size()], std::nullopt, {}};
-    if (withPointers) block.Pointers = PointerFormat{0x1F000, 8, 2 + round % 3, Endian::kLittle,
-                                                     0, round % 2 ? -0x10 : 0, std::nullopt};
+    if (withPointers)
+      block.Pointers = PointerFormat{
+          0x1F000, 8, 2 + round % 3, Endian::kLittle, 0, round % 2 ? -0x10 : 0, std::nullopt};
     ExpectSameStrings(script, ReadAtlas(WriteAtlas(script, block), "d.txt", "dialogue"), false);
   }
 }
@@ -114,8 +133,7 @@ TEST(ScriptRoundTrip, ReadersTakeWhatEditorsSave) {
   EXPECT_EQ(tsv.Strings[0].Translation, "c\\");
   EXPECT_EQ(tsv.Strings[0].Line, 2);
   // Atlas: a translator's own comment among the text lines is passed over.
-  const BlockScript atlas =
-      ReadAtlas("#JMP($10)\r\n// a\r\nb\r\n// nota\r\nc", "d.txt", "d");
+  const BlockScript atlas = ReadAtlas("#JMP($10)\r\n// a\r\nb\r\n// nota\r\nc", "d.txt", "d");
   ASSERT_EQ(atlas.Strings.size(), 1u);
   EXPECT_EQ(atlas.Strings[0].Translation, "b\nc");
 }
@@ -148,7 +166,9 @@ TEST(ScriptRefusals, NameFileAndLine) {
        [&] { ReadPoText(poHead + "#. offset 10\nmsgctxt \"x/0\"\nmsgid \"a\"\nmsgstr \"\"\n"); },
        ":6: "},
       {"po bad id",
-       [&] { ReadPoText(poHead + "#. offset 10\nmsgctxt \"dialogue/-1\"\nmsgid \"a\"\nmsgstr \"\"\n"); },
+       [&] {
+         ReadPoText(poHead + "#. offset 10\nmsgctxt \"dialogue/-1\"\nmsgid \"a\"\nmsgstr \"\"\n");
+       },
        ":6: "},
       {"po no offset",
        [&] { ReadPoText(poHead + "msgctxt \"dialogue/0\"\nmsgid \"a\"\nmsgstr \"\"\n"); }, ":5: "},
@@ -184,10 +204,16 @@ TEST(PoFile, MsgfmtAcceptsIt) {
   if (std::system("msgfmt --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no msgfmt";
   BlockScript script{"dialogue", {}};
   const std::vector<std::string> texts = {
-      "\"Comillas\" y \\barras\\", "tab\taquí", "\nempieza y acaba en salto\n", "\n\n\n",
-      "カタカナ と ひらがな", "Кириллица", "😀 emoji", std::string(200, 'x') + " " +
-      std::string(100, 'y'), "una línea muy larga " + std::string(30, 'z') +
-      " que gettext parte en varias al escribirla y que debe volver entera tras leerla"};
+      "\"Comillas\" y \\barras\\",
+      "tab\taquí",
+      "\nempieza y acaba en salto\n",
+      "\n\n\n",
+      "カタカナ と ひらがな",
+      "Кириллица",
+      "😀 emoji",
+      std::string(200, 'x') + " " + std::string(100, 'y'),
+      "una línea muy larga " + std::string(30, 'z') +
+          " que gettext parte en varias al escribirla y que debe volver entera tras leerla"};
   for (std::size_t i = 0; i < texts.size(); ++i) {
     ScriptString s;
     s.Id = static_cast<int>(i);
@@ -202,7 +228,8 @@ TEST(PoFile, MsgfmtAcceptsIt) {
                               file.string() + "' 2>/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0) << ReadBytes(file);
   // A translated, fuzzy copy passes too (the translation keeps the line ends).
-  for (ScriptString& s : script.Strings) s.Translation = s.Original, s.Fuzzy = true;
+  for (ScriptString& s : script.Strings)
+    s.Translation = s.Original, s.Fuzzy = true;
   WriteBytes(file, WritePo(script));
   EXPECT_EQ(std::system(command.c_str()), 0) << ReadBytes(file);
   ExpectSameStrings(script, ReadPo(file, "dialogue"), true);
