@@ -1,0 +1,165 @@
+#include "scripts/tsv.h"
+
+#include <set>
+#include <vector>
+
+#include "scripts/script_text.h"
+
+namespace romscriber {
+namespace {
+
+constexpr std::string_view kHeader = "id\tpointers\toffset\toriginal\ttranslation";
+constexpr std::size_t kColumns = 5;
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+std::string Unescape(std::string_view field, const std::string& fileName, int line,
+                     const char* column) {
+  std::string out;
+  out.reserve(field.size());
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '\\') {
+      out += field[i];
+      continue;
+    }
+    const char next = i + 1 < field.size() ? field[i + 1] : '\0';
+    if (next == '\\') {
+      out += '\\';
+    } else if (next == 't') {
+      out += '\t';
+    } else if (next == 'n') {
+      out += '\n';
+    } else {
+      RefuseAt(fileName, line,
+               std::string("la columna ") + column +
+                   " tiene una barra inversa que no es \\\\, \\t ni \\n; escriba \\\\ para una "
+                   "barra inversa");
+    }
+    ++i;
+  }
+  return out;
+}
+
+std::vector<std::string_view> SplitTabs(std::string_view row) {
+  std::vector<std::string_view> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t tab = row.find('\t', start);
+    if (tab == std::string_view::npos) {
+      fields.push_back(row.substr(start));
+      return fields;
+    }
+    fields.push_back(row.substr(start, tab - start));
+    start = tab + 1;
+  }
+}
+
+}  // namespace
+
+std::string WriteTsv(const BlockScript& script) {
+  std::string out(kHeader);
+  out += '\n';
+  for (const ScriptString& s : script.Strings) {
+    out += std::to_string(s.Id);
+    out += '\t';
+    for (std::size_t i = 0; i < s.Pointers.size(); ++i) {
+      if (i > 0) out += ',';
+      out += OffsetHex(s.Pointers[i]);
+    }
+    out += '\t';
+    out += OffsetHex(s.Offset);
+    out += '\t';
+    AppendEscaped(out, s.Original);
+    out += '\t';
+    AppendEscaped(out, s.Translation);
+    out += '\n';
+  }
+  return out;
+}
+
+BlockScript ReadTsv(std::string_view bytes, const std::string& fileName,
+                    const std::string& blockName) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  if (const auto bad = FirstInvalidUtf8(bytes))
+    RefuseAt(fileName, LineAt(bytes, *bad), "el archivo debe estar en UTF-8");
+
+  BlockScript script;
+  script.Block = blockName;
+  std::set<int> ids;
+  std::size_t pos = 0;
+  int line = 0;
+  while (pos < bytes.size()) {
+    ++line;
+    std::size_t end = bytes.find('\n', pos);
+    if (end == std::string_view::npos) end = bytes.size();
+    std::string_view row = bytes.substr(pos, end - pos);
+    pos = end + 1;
+    if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
+    if (line == 1) {
+      if (row != kHeader)
+        RefuseAt(fileName, line,
+                 "la primera línea debe ser la cabecera "
+                 "\"id<TAB>pointers<TAB>offset<TAB>original<TAB>translation\"");
+      continue;
+    }
+    if (row.empty()) continue;  // a blank line, as editors leave at the end
+    const std::vector<std::string_view> fields = SplitTabs(row);
+    if (fields.size() != kColumns)
+      RefuseAt(fileName, line,
+               "la fila tiene " + std::to_string(fields.size()) +
+                   " columnas separadas por tabuladores y deben ser 5 (id, pointers, offset, "
+                   "original, translation)");
+    ScriptString s;
+    s.Line = line;
+    const auto id = ParseId(fields[0]);
+    if (!id) RefuseAt(fileName, line, "el id debe ser un número decimal (0, 1, 2...)");
+    if (!ids.insert(*id).second)
+      RefuseAt(fileName, line, "el id " + std::to_string(*id) + " ya estaba en una fila anterior");
+    s.Id = *id;
+    if (!fields[1].empty()) {
+      std::size_t start = 0;
+      for (;;) {
+        const std::size_t comma = fields[1].find(',', start);
+        const std::string_view item = fields[1].substr(start, comma - start);
+        const auto pointer = ParseOffsetHex(item);
+        if (!pointer)
+          RefuseAt(fileName, line,
+                   "la columna pointers debe dar desplazamientos hexadecimales separados por "
+                   "comas (1F000,1F002), no \"" +
+                       std::string(item) + "\"");
+        s.Pointers.push_back(*pointer);
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+      }
+    }
+    const auto offset = ParseOffsetHex(fields[2]);
+    if (!offset)
+      RefuseAt(fileName, line,
+               "la columna offset debe ser un desplazamiento hexadecimal (1F400), no \"" +
+                   std::string(fields[2]) + "\"");
+    s.Offset = *offset;
+    s.Original = Unescape(fields[3], fileName, line, "original");
+    s.Translation = Unescape(fields[4], fileName, line, "translation");
+    script.Strings.push_back(std::move(s));
+  }
+  if (line == 0) RefuseAt(fileName, 1, "el archivo está vacío: falta la cabecera");
+  return script;
+}
+
+}  // namespace romscriber
