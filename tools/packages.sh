@@ -6,6 +6,7 @@ ROMSCRIBER_PACKAGES=(
   qt6-base-dev fonts-dejavu-core fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libtomlplusplus-dev zlib1g-dev libgettextpo-dev gettext
+  dpkg-dev help2man file man-db
 )
 
 ensure_packages() {

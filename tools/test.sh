@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: a normal build, then the same suite
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and the Debian
+# package's contents.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
@@ -15,4 +16,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROMSCRIBER
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# The Debian package: a Release build in build-release/, then its contents.
+tools/package-test.sh
 echo "All tests passed."

@@ -1,12 +1,12 @@
 // Romscriber: the window program.
 #include <QApplication>
-#include <QFile>
 #include <filesystem>
 
 #include "version.h"
 #include "window/app_icon.h"
 #include "window/frm_main.h"
 #include "window/services.h"
+#include "window/work_folder.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -16,10 +16,11 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("romscriber"));
   QGuiApplication::setWindowIcon(romscriber::MakeAppIcon());
 
-  // The dialogs open in the program's own folder, and the Scripts folder
-  // goes there, wherever the program was started from.
-  const std::filesystem::path programFolder(
-      QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+  // The dialogs open in the work folder and the Scripts folder goes there:
+  // the program's own folder, wherever it was started from, or, installed
+  // system-wide, Romscriber in the user's documents folder.
+  const std::filesystem::path programFolder =
+      romscriber::ProgramWorkFolder(ROMSCRIBER_INSTALL_BINDIR);
 
   romscriber::QtFileDialog dialog;
   romscriber::QtBeeper beeper;

@@ -1,0 +1,44 @@
+# The Debian package (cpack -G DEB): every installed file, under the same
+# prefix the programs were built for, so the window recognises its installed
+# location. Its dependencies come from dpkg-shlibdeps (package dpkg-dev).
+include_guard(GLOBAL)
+
+# The programs this build installs, named in the description.
+set(programs)
+foreach(program romscriber romscriber-dump romscriber-insert)
+  if(TARGET ${program})
+    list(APPEND programs ${program})
+  endif()
+endforeach()
+list(JOIN programs ", " program_list)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME romscriber)
+set(CPACK_PACKAGE_VENDOR "Equipo de Romscriber")
+set(CPACK_PACKAGE_CONTACT "Equipo de Romscriber")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "extractor de scripts de ROM para traducir juegos")
+# The long description; CPack puts the summary above it.
+set(CPACK_PACKAGE_DESCRIPTION "Romscriber vuelca el texto de una imagen ROM de cartucho a archivos de script
+para traducirlo, con una tabla Thingy (*.tbl) que dice qué texto representa
+cada byte o grupo de bytes.
+
+Programas: ${program_list}.
+
+Instalada en el sistema, la ventana romscriber trabaja en la carpeta Romscriber
+de la carpeta de documentos del usuario (por ejemplo ~/Documentos/Romscriber,
+creada si falta): sus diálogos se abren allí y los scripts van a su carpeta
+Scripts. romscriber-dump escribe en Scripts de la carpeta actual, o en la que
+indique --out.")
+
+include(CPack)

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Builds the Debian package with tools/package.sh and checks what it holds:
+# its control fields and dependencies, the programs (which must run and dump
+# the sample as examples/expected/ says), a manual page for each program, the
+# desktop entry, the icon in every size, the README, the license and the
+# copyright file. Prints "N passed, N failed"; exits 1 on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+deb=$(tools/package.sh | tail -n 1)
+
+passed=0
+failed=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@" >/dev/null 2>&1; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FALLO: $what" >&2
+  fi
+}
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-release/CMakeCache.txt)
+arch=$(dpkg --print-architecture)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+dpkg-deb -c "$deb" | awk '{print $1, $2, $NF}' >"$work/contents"
+dpkg-deb -x "$deb" "$work/root"
+root=$work/root
+field() { dpkg-deb -f "$deb" "$1"; }
+has() { grep -q " \./${1#/}\$" "$work/contents"; }
+
+# Name and control fields: one version, from CMake.
+check "nombre del paquete $deb" test "$deb" = "romscriber_${version}_${arch}.deb"
+check "Package" test "$(field Package)" = romscriber
+check "Version $version" test "$(field Version)" = "$version"
+check "Architecture $arch" test "$(field Architecture)" = "$arch"
+depends=$(field Depends)
+depends_names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/^ *//; s/ .*//')
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+  check "Depends nombra $lib: $depends" grep -qxF "$lib" <<<"$depends_names"
+done
+check "la descripción dice dónde van los scripts" grep -q "Documentos/Romscriber" <<<"$(field Description)"
+check "todo es de root" bash -c "! awk '{print \$2}' '$work/contents' | grep -vx root/root"
+
+# The programs, each with its manual page that man reads without warnings.
+programs=(romscriber romscriber-dump)
+[ -n "$(find build-release/src -name romscriber-insert -type f -perm -u+x)" ] &&
+  programs+=(romscriber-insert)
+for program in "${programs[@]}"; do
+  check "/usr/bin/$program" has "/usr/bin/$program"
+done
+while read -r program; do
+  page=$root/usr/share/man/man1/$program.1.gz
+  check "página de manual de $program" test -f "$page"
+  check "man lee la página de $program sin avisos" bash -c \
+    "out=\$(LANG=C.UTF-8 MANWIDTH=80 man --warnings -l '$page' 2>&1 >/dev/null); [ -z \"\$out\" ]"
+  check "$program es ejecutable" test -x "$root/usr/bin/$program"
+done < <(find "$root/usr/bin" -type f -printf '%f\n')
+check "la página de romscriber-dump tiene su sinopsis" bash -c \
+  "LANG=C.UTF-8 man -l '$root/usr/share/man/man1/romscriber-dump.1.gz' | grep -q 'romscriber-dump \[OPCIONES\] ROM TABLE START END'"
+
+# The packaged dumper runs, reports the version and writes what the sample gives.
+check "romscriber-dump --version" test "$("$root/usr/bin/romscriber-dump" --version)" = "$version"
+for mode in free block; do
+  args=()
+  [ "$mode" = block ] && args=(--indicator FF --left [ --right ])
+  check "romscriber-dump del paquete, modo $mode" bash -c \
+    "'$root/usr/bin/romscriber-dump' examples/sample.rom examples/sample.tbl 0 98 ${args[*]} \
+       --out '$work/$mode' && diff -r examples/expected/$mode '$work/$mode'"
+done
+# The window knows its installed folder is the one it is packaged in.
+check "romscriber sabe que se instala en /usr/bin" bash -c \
+  "strings '$root/usr/bin/romscriber' | grep -qx /usr/bin"
+
+# Desktop entry and icons.
+desktop=$root/usr/share/applications/romscriber.desktop
+check "entrada de escritorio" test -f "$desktop"
+check "X-Romscriber-Version=$version" grep -qx "X-Romscriber-Version=$version" "$desktop"
+check "Exec=romscriber" grep -qx "Exec=romscriber" "$desktop"
+check "Icon=romscriber" grep -qx "Icon=romscriber" "$desktop"
+sizes=$(grep -o 'kIconSizes = {[0-9, ]*}' src/window/app_icon.h | grep -o '[0-9]\+')
+check "tamaños del icono leídos de app_icon.h" test -n "$sizes"
+for size in $sizes; do
+  icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/romscriber.png
+  check "icono de $size px" bash -c "file -b '$icon' | grep -q 'PNG image data, $size x $size'"
+done
+
+# README, license, copyright.
+doc=$root/usr/share/doc/romscriber
+check "README.md" cmp README.md "$doc/README.md"
+check "LICENSE es la GPL 3" bash -c "cmp LICENSE '$doc/LICENSE' && grep -q 'Version 3, 29 June 2007' '$doc/LICENSE'"
+check "copyright GPL-3+" grep -q "^License: GPL-3+" "$doc/copyright"
+
+echo "$deb: $(stat -c %s "$deb") bytes; Depends: $depends"
+echo "package: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
