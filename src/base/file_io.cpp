@@ -54,4 +54,28 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
   return bytes;
 }
 
+void WriteFileWhole(const std::filesystem::path& path,
+                    std::initializer_list<std::string_view> parts) {
+  std::filesystem::path temporary = path;
+  temporary += ".tmp";
+  errno = 0;
+  FileHandle file(std::fopen(temporary.c_str(), "wb"));
+  if (!file) ThrowErrno(true);
+  try {
+    for (std::string_view part : parts) {
+      if (std::fwrite(part.data(), 1, part.size(), file.get()) != part.size()) ThrowErrno();
+    }
+    if (std::fflush(file.get()) != 0) ThrowErrno();
+    if (std::fclose(file.release()) != 0) ThrowErrno();
+    std::error_code ec;
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) ThrowSystemError(ec);
+  } catch (...) {
+    file.reset();
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    throw;
+  }
+}
+
 }  // namespace romscriber

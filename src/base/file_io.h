@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace romscriber {
 
@@ -27,6 +29,13 @@ std::int64_t FileLength(std::FILE* file);
 
 // Reads the whole file into a byte string.
 std::string ReadWholeFile(const std::filesystem::path& path);
+
+// Writes the parts, one after the other, as the file `path`, replacing a
+// file of that name. The file is written under a temporary name and renamed
+// into place, so that a write that fails part-way never leaves a cut file
+// under its final name. AppError (61, 70, 75, 76) when it cannot be written.
+void WriteFileWhole(const std::filesystem::path& path,
+                    std::initializer_list<std::string_view> parts);
 
 // AppError for the current errno.
 [[noreturn]] void ThrowErrno(bool isFolder = false);

@@ -1,0 +1,149 @@
+#include "project/dump.h"
+
+#include <algorithm>
+#include <span>
+
+#include "base/app_error.h"
+#include "base/file_io.h"
+#include "extract/engine.h"
+#include "hex/hex.h"
+#include "table/loader.h"
+
+namespace romscriber {
+
+namespace {
+
+std::string Hex(std::int64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
+std::vector<std::uint8_t> ReadRom(const std::filesystem::path& path) {
+  const std::string bytes = ReadWholeFile(path);
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+CompiledTable LoadProjectTable(const ProjectTable& table, const TableWarning& warn) {
+  if (table.Format == TableFormat::kClassic)
+    return CompiledTable::FromClassic(LoadTableFile(table.File), ProjectStyle());
+  return CompiledTable::FromExtended(LoadExtendedTableFile(table.File, table.Encoding, warn),
+                                     ProjectStyle());
+}
+
+}  // namespace
+
+DecodeStyle ProjectStyle() {
+  DecodeStyle style;
+  style.RawLeft = "<$";
+  style.RawRight = ">";
+  style.LineBreak = "\n";
+  style.ClassicMarkers = false;
+  return style;
+}
+
+const CompiledTable& OpenedProject::TableOf(const ProjectBlock& block) const {
+  return Tables.at(block.Table);
+}
+
+OpenedProject OpenProject(const std::filesystem::path& file, const TableWarning& warn) {
+  Project project = LoadProject(file);
+  std::vector<std::uint8_t> rom = ReadRom(project.Rom);
+  CheckProjectAgainstRom(project, static_cast<std::int64_t>(rom.size()));
+  AddressMap map(project.Map, static_cast<std::int64_t>(rom.size()));
+  std::map<std::string, CompiledTable> tables;
+  for (const ProjectTable& table : project.Tables)
+    tables.emplace(table.Name, LoadProjectTable(table, warn));
+  return OpenedProject{std::move(project), std::move(rom), std::move(map), std::move(tables)};
+}
+
+BlockDump DumpBlock(const OpenedProject& project, const ProjectBlock& block) {
+  BlockDump dump;
+  dump.Block = &block;
+  const CompiledTable& table = project.TableOf(block);
+  const std::span<const std::uint8_t> rom(project.Rom);
+  const auto size = static_cast<std::int64_t>(rom.size());
+  const std::string where = "bloque " + block.Name + ": ";
+
+  if (block.Range) {
+    // Strings split at end tokens, as a free-mode dump splits scripts; an end
+    // token that meets an empty string makes no string.
+    std::int64_t pos = block.Range->Start;
+    while (pos <= block.Range->End && pos < size) {
+      const DecodedString s = DecodeString(table, rom, pos, {block.Range->End, size, true});
+      if (!s.OnlyEnd) dump.Strings.push_back({pos, s.Length, s.Ended, {}, s.Text});
+      pos += s.Length;
+    }
+    return dump;
+  }
+
+  dump.Pointers = ReadPointers(rom, *block.Pointers, project.Map);
+  std::map<std::int64_t, std::vector<std::int64_t>> byTarget;
+  for (const Pointer& p : dump.Pointers) {
+    if (p.Target) {
+      byTarget[*p.Target].push_back(p.Offset);
+    } else {
+      dump.Warnings.push_back(where + "el puntero en " + Hex(p.Offset) + " (valor " +
+                              Hex(p.Value) +
+                              ") apunta fuera de la imagen; no tiene texto y no se cambiará.");
+    }
+  }
+  const bool untilNext = block.StringEnd == Until::kNext;
+  for (auto it = byTarget.begin(); it != byTarget.end(); ++it) {
+    const std::int64_t offset = it->first;
+    const auto next = std::next(it);
+    // The string stops at max_length and the end of the file; with "next",
+    // also at the next string, end tokens not stopping it (the last string
+    // ends at an end token).
+    std::int64_t bound = std::min(size, offset + block.MaxLength);
+    const bool toNext = untilNext && next != byTarget.end() && next->first < bound;
+    if (toNext) bound = next->first;
+    const DecodedString s = DecodeString(table, rom, offset, {bound - 1, bound, !toNext});
+    if (!toNext && !s.Ended) {
+      dump.Warnings.push_back(where + "el texto en " + Hex(offset) + " se corta en " +
+                              Hex(offset + s.Length) + " (max_length " +
+                              std::to_string(block.MaxLength) +
+                              " o fin del archivo) sin token de fin.");
+    }
+    std::vector<std::int64_t> pointers = it->second;
+    std::sort(pointers.begin(), pointers.end());
+    dump.Strings.push_back({offset, s.Length, s.Ended, std::move(pointers), s.Text});
+  }
+  return dump;
+}
+
+void CheckFreeRegions(const OpenedProject& project, const std::vector<BlockDump>& dumps) {
+  for (const ProjectBlock& block : project.Settings.Blocks) {
+    for (const Region& region : block.Free) {
+      for (const BlockDump& dump : dumps) {
+        for (const DumpedString& s : dump.Strings) {
+          if (s.Length > 0 && s.Offset <= region.End && region.Start < s.Offset + s.Length) {
+            throw AppError(kErrBadInput,
+                           PlaceText(project.Settings, region.Place) + ": la zona libre " +
+                               Hex(region.Start) + "-" + Hex(region.End) + " del bloque " +
+                               block.Name + " pisa el texto en " + Hex(s.Offset) + " del bloque " +
+                               dump.Block->Name + "; se esperaba una zona sin textos.");
+          }
+        }
+      }
+    }
+  }
+}
+
+BlockScript ScriptOf(const BlockDump& dump) {
+  BlockScript script;
+  script.Block = dump.Block->Name;
+  script.Strings.reserve(dump.Strings.size());
+  int id = 0;
+  for (const DumpedString& s : dump.Strings) {
+    ScriptString row;
+    row.Id = id++;
+    row.Pointers = s.Pointers;
+    row.Offset = s.Offset;
+    row.Original = s.Text;
+    script.Strings.push_back(std::move(row));
+  }
+  return script;
+}
+
+}  // namespace romscriber
