@@ -24,7 +24,9 @@ constexpr std::size_t kNone = std::string_view::npos;
 constexpr std::size_t kMaxKeyDigits = 64;
 constexpr int kMaxParams = 255;
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // The name handed to iconv for a name the user wrote: Shift-JIS is read as
 // CP932 (real tables use its NEC symbols such as ①), and UTF-16 without a
@@ -187,13 +189,16 @@ std::string_view TextOfFile(std::string_view fileBytes, std::string_view encodin
 
 std::size_t HexRun(std::string_view s) {
   std::size_t n = 0;
-  while (n < s.size() && HexDigitValue(s[n]) >= 0) ++n;
+  while (n < s.size() && HexDigitValue(s[n]) >= 0)
+    ++n;
   return n;
 }
 
 std::string_view TrimSpaces(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -229,7 +234,8 @@ class ExtendedParser {
     while (pos < n) {
       ++m_line;
       std::size_t end = pos;
-      while (end < n && text[end] != '\n' && text[end] != '\r') ++end;
+      while (end < n && text[end] != '\n' && text[end] != '\r')
+        ++end;
       Line(text.substr(pos, end - pos));
       pos = end + ((end + 1 < n && text[end] == '\r' && text[end + 1] == '\n') ? 2 : 1);
     }
@@ -268,7 +274,8 @@ class ExtendedParser {
     const bool keyEnds = digits == rest.size() || rest[digits] == '=';
     if (kind == ExtendedKind::kEnd && !(digits > 0 && keyEnds) && !rest.starts_with('=')) return;
     if (digits == 0 || !keyEnds) return NotAnEntry();
-    const std::string_view text = digits == rest.size() ? std::string_view() : rest.substr(digits + 1);
+    const std::string_view text =
+        digits == rest.size() ? std::string_view() : rest.substr(digits + 1);
     Add(rest.substr(0, digits), text, kind, 0);
   }
 
@@ -290,14 +297,18 @@ class ExtendedParser {
   // One decimal number, or one or more names of a byte each.
   std::optional<int> ParamCount(std::string_view list) {
     const std::string_view single = TrimSpaces(list);
-    if (!single.empty() && std::all_of(single.begin(), single.end(),
-                                       [](char c) { return c >= '0' && c <= '9'; })) {
-      if (single.size() > 3 || std::stoi(std::string(single)) > kMaxParams) {
-        Warn("el número de bytes de parámetro " + std::string(single) +
-             " pasa de 255; se omite.");
-        return std::nullopt;
+    if (!single.empty() &&
+        std::all_of(single.begin(), single.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      int count = 0;
+      for (char c : single) {
+        count = count * 10 + (c - '0');
+        if (count > kMaxParams) {
+          Warn("el número de bytes de parámetro " + std::string(single) +
+               " pasa de 255; se omite.");
+          return std::nullopt;
+        }
       }
-      return std::stoi(std::string(single));
+      return count;
     }
     int names = 0;
     std::size_t from = 0;
@@ -339,7 +350,8 @@ class ExtendedParser {
     const std::string_view keyView(key.data(), length);
     if (const auto it = m_firstLine.find(keyView); it != m_firstLine.end()) {
       std::string shown;
-      for (char c : keyView) AppendByteHex(shown, static_cast<std::uint8_t>(c));
+      for (char c : keyView)
+        AppendByteHex(shown, static_cast<std::uint8_t>(c));
       Warn("la clave " + shown + " ya está definida en la línea " + std::to_string(it->second) +
            "; se omite.");
       return;
@@ -369,7 +381,7 @@ class ExtendedParser {
   const std::string& m_fileName;
   const TableWarning& m_warn;
   ExtendedTable m_table;
-  std::string m_keyBytes;                                  // every stored key, end to end
+  std::string m_keyBytes;                                 // every stored key, end to end
   std::unordered_map<std::string_view, int> m_firstLine;  // key bytes: line of its definition
   int m_line = 0;
 };
@@ -377,9 +389,14 @@ class ExtendedParser {
 }  // namespace
 
 bool IsKnownEncoding(std::string_view name) {
-  // iconv would read "NAME//IGNORE" and the like as options that let bad
-  // bytes through; an encoding name has no slash and no NUL.
-  if (name.find_first_of(std::string_view("/\0", 2)) != kNone) return false;
+  // Only the characters of plain encoding names: iconv would read
+  // "NAME//IGNORE" and the like as options that let bad bytes through, and
+  // would pass over spaces that keep "sjis " from being read as CP932.
+  const auto plain = [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == '.' || c == ':' || c == '+';
+  };
+  if (!std::all_of(name.begin(), name.end(), plain)) return false;
   return IconvHandle(IconvName(name)).Ok();
 }
 

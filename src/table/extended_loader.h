@@ -32,6 +32,8 @@ struct ExtendedEntry {
   ExtendedKind Kind = ExtendedKind::kEntry;
   int Params = 0;  // control codes: parameter bytes after the key
   int Line = 0;    // line number in the file, from 1
+
+  friend bool operator==(const ExtendedEntry&, const ExtendedEntry&) = default;
 };
 
 struct ExtendedTable {
