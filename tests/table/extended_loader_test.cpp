@@ -243,7 +243,7 @@ TEST(ExtendedLoader, KeyDefinedTwiceKeepsItsFirstDefinition) {
   const Loaded t = Load("0a=A\n/0A\n*0a=x\n$0A=y,1\n8140=a\n0A=z\n8140=b\n814000=c\n");
   EXPECT_THAT(t.entries,
               ElementsAre(E("\x0A", "A", 1), E("\x81\x40", "a", 5), E("\x81\x40\x00"s, "c", 8)));
-  EXPECT_THAT(WarnedLines(t.warnings), ElementsAre(2, 3, 4, 6, 7));
+  ASSERT_THAT(WarnedLines(t.warnings), ElementsAre(2, 3, 4, 6, 7));
   EXPECT_THAT(t.warnings[0], HasSubstr("0A ya está definida en la línea 1"));
   EXPECT_THAT(t.warnings[4], HasSubstr("8140 ya está definida en la línea 5"));
   // A line passed over defines nothing: the next definition is the first.
