@@ -27,13 +27,20 @@ constexpr const char* kEncodings[] = {"utf-8",    "shift_jis",    "utf-16",
 
 // glibc unloads a converter a few loads after its last user closes it;
 // keeping one of each open spares a dynamic load in most executions.
-void KeepConvertersLoaded() {
-  static const bool opened = [] {
+struct KeptConverters {
+  KeptConverters() {
     for (const char* name : {"CP932", "UTF-16LE", "UTF-16BE", "WINDOWS-1251", "EUC-JP"})
-      iconv_open("UTF-8", name);  // never closed
-    return true;
-  }();
-  (void)opened;
+      cds.push_back(iconv_open("UTF-8", name));
+  }
+  ~KeptConverters() {
+    for (iconv_t cd : cds)
+      iconv_close(cd);
+  }
+  std::vector<iconv_t> cds;
+};
+
+void KeepConvertersLoaded() {
+  static const KeptConverters kept;
 }
 
 // Whether iconv reads `text` as UTF-8 (to UTF-16, which has no room for

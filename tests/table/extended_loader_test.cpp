@@ -91,15 +91,22 @@ std::string Encode(std::string_view utf8, const char* encoding) {
 // glibc unloads a converter some loads after its last user closes it; the
 // tests that switch between many encodings keep one of each open, so that
 // they measure the loader rather than the dynamic loader.
-void KeepConvertersLoaded() {
-  static const bool opened = [] {
+struct KeptConverters {
+  KeptConverters() {
     for (const char* name : {"UTF-16LE", "UTF-16BE", "CP932", "EUC-JP", "WINDOWS-1251"}) {
-      iconv_open("UTF-8", name);  // never closed
-      iconv_open(name, "UTF-8");
+      cds.push_back(iconv_open("UTF-8", name));
+      cds.push_back(iconv_open(name, "UTF-8"));
     }
-    return true;
-  }();
-  (void)opened;
+  }
+  ~KeptConverters() {
+    for (iconv_t cd : cds)
+      iconv_close(cd);
+  }
+  std::vector<iconv_t> cds;
+};
+
+void KeepConvertersLoaded() {
+  static const KeptConverters kept;
 }
 
 // --- Line kinds ---------------------------------------------------------------
