@@ -32,6 +32,8 @@ struct ExtendedEntry {
   ExtendedKind Kind = ExtendedKind::kEntry;
   int Params = 0;  // control codes: parameter bytes after the key
   int Line = 0;    // line number in the file, from 1
+
+  friend bool operator==(const ExtendedEntry&, const ExtendedEntry&) = default;
 };
 
 struct ExtendedTable {
@@ -43,17 +45,22 @@ struct ExtendedTable {
 using TableWarning = std::function<void(const std::string&)>;
 
 // Whether iconv knows `name` (any letter case; shift_jis, shift-jis and sjis
-// stand for CP932).
+// stand for CP932, utf-16 without a mark is little-endian; empty is UTF-8).
+// Only plain names: letters, digits and - _ . : + (no "//IGNORE" options).
 bool IsKnownEncoding(std::string_view name);
 
-// Loads the bytes of a table file. `encoding` is empty for UTF-8. `fileName`
-// names the file in messages. AppError kErrBadInput, naming the line, when
-// the bytes are not valid in the encoding; kErrBadSetting for an unknown
-// encoding.
+// Loads the bytes of a table file. `encoding` is empty for UTF-8; a
+// byte-order mark wins over it. `fileName` names the file in messages.
+// AppError kErrBadInput, naming the line, when the bytes are not valid in the
+// encoding (UTF-8 is checked strictly: no overlong forms, no surrogates,
+// nothing above U+10FFFF); kErrBadSetting for an unknown encoding. `warn`
+// may be empty.
 ExtendedTable LoadExtendedTable(std::string_view fileBytes, std::string_view encoding,
                                 const std::string& fileName, const TableWarning& warn);
 
-// Reads and loads a table file; file errors are AppErrors (53, 70, 75, 76).
+// Reads and loads a table file, named in messages by its file name. An
+// unknown encoding is refused before the file is read; file errors are
+// AppErrors (53, 70, 75, 76).
 ExtendedTable LoadExtendedTableFile(const std::filesystem::path& path, std::string_view encoding,
                                     const TableWarning& warn);
 
