@@ -1,32 +1,35 @@
 #include "dump/dump.h"
 
 #include <chrono>
+#include <map>
 
 #include "base/app_error.h"
+#include "base/file_io.h"
 #include "extract/engine.h"
 #include "extract/rom_source.h"
+#include "extract/run_text.h"
 #include "extract/script_files.h"
 #include "extract/settings.h"
-#include "hex/hex.h"
+#include "project/dump.h"
+#include "scripts/atlas.h"
+#include "scripts/po.h"
+#include "scripts/tsv.h"
+#include "table/compiled.h"
+#include "table/extended_loader.h"
 #include "table/loader.h"
 
 namespace romscriber {
 
 namespace {
 
-constexpr std::string_view kLeftBrackets = "{[(</\\~";
-constexpr std::string_view kRightBrackets = "}])>/\\~";
-constexpr std::string_view kHexDigits = "0123456789ABCDEFabcdef";
-
 bool OnlyFrom(std::string_view text, std::string_view allowed) {
   return text.find_first_not_of(allowed) == std::string_view::npos;
 }
 
-// "2h, 15m, 7s." as the window shows the elapsed time.
+// The elapsed time as the window shows it.
 std::string Elapsed(std::chrono::steady_clock::duration d) {
   const auto s = std::chrono::duration_cast<std::chrono::seconds>(d).count();
-  return std::to_string(s / 3600) + "h, " + std::to_string(s / 60 % 60) + "m, " +
-         std::to_string(s % 60) + "s.";
+  return ElapsedText(s / 3600, s / 60 % 60, s % 60);
 }
 
 // Redraws one progress line on a terminal a few times a second.
@@ -63,15 +66,46 @@ int Refuse(std::ostream& err, const std::string& message) {
   return kExitRefused;
 }
 
+// How a range dump with an extended table shows raw bytes: <$HH>.
+DecodeStyle ExtendedRunStyle() {
+  DecodeStyle style;
+  style.RawLeft = "<$";
+  style.RawRight = ">";
+  style.LineBreak = "\r\n";
+  style.ClassicMarkers = false;
+  return style;
+}
+
 }  // namespace
 
 int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostream& out,
             std::ostream& err, bool progress) {
+  const bool extended = options.TableFormat == "extended";
+  if (!extended && options.TableFormat != "classic") {
+    return Refuse(err, "El formato de tabla debe ser classic o extended: " + options.TableFormat);
+  }
+  // Brackets belong to classic tables, an encoding to extended ones.
+  if (extended && (options.Left || options.Right)) {
+    return Refuse(err,
+                  "--left y --right solo valen con tablas clásicas: una tabla extendida muestra "
+                  "los bytes sin entrada como <$HH>.");
+  }
+  if (!extended && options.TableEncoding) {
+    return Refuse(err,
+                  "--table-encoding solo vale con --table-format extended: una tabla clásica se "
+                  "lee byte a byte.");
+  }
+  if (options.TableEncoding && !IsKnownEncoding(*options.TableEncoding)) {
+    return Refuse(err, "Codificación desconocida: " + *options.TableEncoding +
+                           " (se esperaba un nombre de iconv, como utf-8, shift_jis o utf-16).");
+  }
+  const std::string left = options.Left.value_or("<");
+  const std::string right = options.Right.value_or(">");
   // What the window's fields would refuse to hold is refused here.
-  if (options.Left.size() > 1 || !OnlyFrom(options.Left, kLeftBrackets)) {
+  if (left.size() > 1 || !OnlyFrom(left, kLeftBrackets)) {
     return Refuse(err, "La llave de cierre izquierda debe ser uno de estos caracteres: {[(</\\~");
   }
-  if (options.Right.size() > 1 || !OnlyFrom(options.Right, kRightBrackets)) {
+  if (right.size() > 1 || !OnlyFrom(right, kRightBrackets)) {
     return Refuse(err, "La llave de cierre derecha debe ser uno de estos caracteres: }])>/\\~");
   }
   if (options.Indicator &&
@@ -89,12 +123,13 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
   ExtractionInputs inputs;
   inputs.OffsetIni = options.Start;
   inputs.OffsetFin = options.End;
-  inputs.CierreI = options.Left;
-  inputs.CierreD = options.Right;
+  inputs.CierreI = left;
+  inputs.CierreD = right;
   inputs.Indicador = options.Indicator.has_value();
   inputs.ByteIni = options.Indicator.value_or("");
 
-  Table table;
+  Table classic;
+  ExtendedTable extendedTable;
   if (!options.Rom.empty()) {
     try {
       inputs.RomSize = MeasureRom(options.Rom);
@@ -106,10 +141,20 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
   }
   if (inputs.RomLoaded && !options.Table.empty()) {
     try {
-      table = LoadTableFile(options.Table);
+      if (extended) {
+        extendedTable =
+            LoadExtendedTableFile(options.Table, options.TableEncoding.value_or(""),
+                                  [&](const std::string& warning) { err << warning << '\n'; });
+      } else {
+        classic = LoadTableFile(options.Table);
+      }
       inputs.TableLoaded = true;
     } catch (const AppError& e) {
-      err << "Error #:" << e.Number() << '\n';
+      if (e.Number() == kErrBadInput || e.Number() == kErrBadSetting) {
+        err << "Error: " << e.Description() << '\n';
+      } else {
+        err << "Error #:" << e.Number() << '\n';
+      }
       return kExitFailed;
     }
   }
@@ -127,11 +172,14 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
     FileByteSource rom(options.Rom);
     FolderScriptSink sink(options.Out);
     RunHooks hooks{rom, sink, host, stop};
-    const RunResult result = RunExtraction(table, checked.Settings, hooks);
+    const CompiledTable table = extended
+                                    ? CompiledTable::FromExtended(extendedTable, ExtendedRunStyle())
+                                    : CompiledTable::FromClassic(classic, ClassicRunStyle(checked.Settings));
+    const RunResult result = RunCompiled(table, checked.Settings, hooks);
     written = result.ScriptCount;
     host.Erase();
     if (result.Stopped) {
-      out << "Proceso cancelado. Se han extraido " << written << " scripts." << std::endl;
+      out << RunEndMessage(written, true) << std::endl;
       return kExitCancelled;
     }
   } catch (const AppError& e) {
@@ -139,7 +187,92 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
     err << "Error: " << e.Description() << '\n';
     return kExitFailed;
   }
-  out << "Extracción finalizada. Se han extraido " << written << " scripts." << std::endl;
+  out << RunEndMessage(written, false) << std::endl;
+  return kExitOk;
+}
+
+int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& stop,
+                   std::ostream& out, std::ostream& err, bool progress) {
+  ScriptFormat format;
+  if (options.Format == "atlas") {
+    format = ScriptFormat::kAtlas;
+  } else if (options.Format == "tsv") {
+    format = ScriptFormat::kTsv;
+  } else if (options.Format == "po") {
+    format = ScriptFormat::kPo;
+  } else {
+    return Refuse(err, "El formato de guion debe ser atlas, tsv o po: " + options.Format);
+  }
+  const auto warn = [&](const std::string& warning) { err << warning << '\n'; };
+  ProgressLine host(err, progress);
+  try {
+    const OpenedProject project = OpenProject(options.Project, warn);
+    // Every block is dumped and checked before anything is written.
+    std::vector<BlockDump> dumps;
+    const std::size_t blocks = project.Settings.Blocks.size();
+    for (std::size_t i = 0; i < blocks; ++i) {
+      if (stop.load()) {
+        host.Erase();
+        out << "Proceso cancelado. No se ha escrito ningún guion." << std::endl;
+        return kExitCancelled;
+      }
+      const ProjectBlock& block = project.Settings.Blocks[i];
+      host.ShowProgress("bloque " + std::to_string(i + 1) + "/" + std::to_string(blocks) + ": " +
+                        block.Name);
+      host.ServiceEvents();
+      dumps.push_back(DumpBlock(project, block));
+    }
+    CheckFreeRegions(project, dumps);
+
+    // The files, each whole or not at all.
+    std::map<std::filesystem::path, std::string> files;
+    for (const BlockDump& dump : dumps) {
+      const std::string& name = dump.Block->Name;
+      const BlockScript script = ScriptOf(dump);
+      switch (format) {
+        case ScriptFormat::kTsv:
+          files[options.Out / (name + ".tsv")] = WriteTsv(script);
+          break;
+        case ScriptFormat::kPo:
+          files[options.Out / (name + ".po")] = WritePo(script);
+          break;
+        case ScriptFormat::kAtlas: {
+          const CompiledTable& table = project.TableOf(*dump.Block);
+          AtlasBlock atlas;
+          atlas.TableFile = name + ".atlas.tbl";
+          atlas.Map = project.Settings.Map;
+          atlas.Pointers = dump.Block->Pointers;
+          atlas.TableLimits = AtlasTableLimits(table);
+          files[options.Out / (name + ".txt")] = WriteAtlas(script, atlas);
+          files[options.Out / atlas.TableFile] = WriteAtlasTable(table);
+          break;
+        }
+      }
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(options.Out, ec);
+    if (ec) ThrowSystemError(ec, true);
+    for (const auto& [path, text] : files)
+      WriteFileWhole(path, {text});
+    host.Erase();
+
+    std::size_t strings = 0, pointers = 0, warnings = 0;
+    for (const BlockDump& dump : dumps) {
+      for (const std::string& w : dump.Warnings)
+        err << "Aviso: " << w << '\n';
+      out << dump.Block->Name << ": " << dump.Strings.size() << " textos, "
+          << dump.Pointers.size() << " punteros, " << dump.Warnings.size() << " avisos\n";
+      strings += dump.Strings.size();
+      pointers += dump.Pointers.size();
+      warnings += dump.Warnings.size();
+    }
+    out << "Volcado terminado: " << dumps.size() << " bloques, " << strings << " textos, "
+        << pointers << " punteros, " << warnings << " avisos." << std::endl;
+  } catch (const AppError& e) {
+    host.Erase();
+    err << "Error: " << e.Description() << '\n';
+    return e.Number() == kErrBadSetting ? kExitRefused : kExitFailed;
+  }
   return kExitOk;
 }
 

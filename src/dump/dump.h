@@ -17,9 +17,18 @@ struct DumpOptions {
   std::string Start;                     // hexadecimal text
   std::string End;                       // hexadecimal text, inclusive
   std::optional<std::string> Indicator;  // block mode when given
-  std::string Left = "<";
-  std::string Right = ">";
+  std::optional<std::string> Left;       // classic tables only; "<" when not given
+  std::optional<std::string> Right;      // classic tables only; ">" when not given
+  std::string TableFormat = "classic";   // classic | extended
+  std::optional<std::string> TableEncoding;  // extended tables only
   std::filesystem::path Out = "Scripts";
+};
+
+// A project dump: every block of a project file into a script file.
+struct ProjectDumpOptions {
+  std::filesystem::path Project;
+  std::filesystem::path Out = "Scripts";
+  std::string Format = "atlas";  // atlas | tsv | po
 };
 
 enum DumpExit : int {
@@ -33,5 +42,11 @@ enum DumpExit : int {
 // (everything else); the progress line goes to `err` when `progress` is set.
 int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostream& out,
             std::ostream& err, bool progress);
+
+// Dumps a project: a summary line per block and one for the whole on `out`,
+// warnings on `err`. Nothing is written when any block is refused; a stop
+// between blocks writes nothing either.
+int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& stop,
+                   std::ostream& out, std::ostream& err, bool progress);
 
 }  // namespace romscriber

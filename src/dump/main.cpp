@@ -1,4 +1,6 @@
-// romscriber-dump ROM TABLE START END [--indicator HH] [--left C] [--right C] [--out DIR]
+// romscriber-dump ROM TABLE START END [--indicator HH] [--left C] [--right C]
+//                 [--table-format classic|extended] [--table-encoding NAME] [--out DIR]
+// romscriber-dump --project FILE [--format atlas|tsv|po] [--out DIR]
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
@@ -44,7 +46,8 @@ int main(int argc, char** argv) {
   using romscriber::DumpOptions;
   CLI::App app(
       "Extractor de Scripts: decodifica el rango START..END (hexadecimal, END incluido) de la ROM "
-      "con la tabla Thingy y escribe cada script como <offset>.txt en la carpeta de salida.",
+      "con la tabla y escribe cada script como <offset>.txt en la carpeta de salida; o, con "
+      "--project, vuelca cada bloque de un proyecto en un guion (Atlas, TSV o PO).",
       "romscriber-dump");
   SpanishHelp(app);
   app.set_help_flag("-h,--help", "Muestra esta ayuda y termina");
@@ -52,25 +55,43 @@ int main(int argc, char** argv) {
                        "Muestra la versión y termina");
 
   DumpOptions options;
-  std::string indicator;
+  romscriber::ProjectDumpOptions project;
+  std::string indicator, left, right, encoding, projectFile;
   std::string out = options.Out.string();
-  app.add_option("ROM", options.Rom, "Imagen de la ROM")->required()->type_name("RUTA");
-  app.add_option("TABLE", options.Table, "Tabla Thingy (*.tbl)")->required()->type_name("RUTA");
-  app.add_option("START", options.Start, "Offset inicial en hexadecimal")
-      ->required()
-      ->type_name("HEX");
-  app.add_option("END", options.End, "Offset final en hexadecimal (incluido)")
-      ->required()
-      ->type_name("HEX");
+  auto* endOption = app.add_option("ROM", options.Rom, "Imagen de la ROM")->type_name("RUTA");
+  app.add_option("TABLE", options.Table, "Tabla (*.tbl)")->type_name("RUTA");
+  app.add_option("START", options.Start, "Offset inicial en hexadecimal")->type_name("HEX");
+  endOption = app.add_option("END", options.End, "Offset final en hexadecimal (incluido)")
+                  ->type_name("HEX");
+  auto* romOption = app.get_option("ROM");
   auto* indicatorOption = app.add_option("--indicator", indicator,
                                          "Modo bloque: byte que indica el inicio de un bloque")
                               ->type_name("HH");
-  app.add_option("--left", options.Left,
-                 "Cierre izquierdo para bytes sin entrada: { [ ( < / \\ ~ (por defecto <)")
-      ->type_name("C");
-  app.add_option("--right", options.Right,
-                 "Cierre derecho para bytes sin entrada: } ] ) > / \\ ~ (por defecto >)")
-      ->type_name("C");
+  auto* leftOption =
+      app.add_option("--left", left,
+                     "Tabla clásica: cierre izquierdo para bytes sin entrada: { [ ( < / \\ ~ (por "
+                     "defecto <)")
+          ->type_name("C");
+  auto* rightOption =
+      app.add_option("--right", right,
+                     "Tabla clásica: cierre derecho para bytes sin entrada: } ] ) > / \\ ~ (por "
+                     "defecto >)")
+          ->type_name("C");
+  app.add_option("--table-format", options.TableFormat,
+                 "Formato de la tabla: classic (por defecto) o extended")
+      ->type_name("FORMATO");
+  auto* encodingOption =
+      app.add_option("--table-encoding", encoding,
+                     "Tabla extendida: codificación sin marca de orden de bytes (nombre de iconv: "
+                     "utf-8 por defecto, shift_jis, utf-16...)")
+          ->type_name("NOMBRE");
+  auto* projectOption =
+      app.add_option("--project", projectFile,
+                     "Proyecto (TOML): vuelca cada bloque en <bloque>.txt, .tsv o .po")
+          ->type_name("RUTA");
+  app.add_option("--format", project.Format,
+                 "Con --project: formato de los guiones: atlas (por defecto), tsv o po")
+      ->type_name("FORMATO");
   app.add_option("--out", out, "Carpeta de los scripts (por defecto Scripts en la carpeta actual)")
       ->type_name("CARPETA");
 
@@ -84,9 +105,28 @@ int main(int argc, char** argv) {
     std::cerr << "Argumentos no válidos: " << e.what() << "\nUse --help para ver el uso.\n";
     return romscriber::kExitRefused;
   }
-  if (*indicatorOption) options.Indicator = indicator;
-  options.Out = out;
-
+  const bool anyRange = romOption->count() > 0;
   InstallInterruptHandler();
-  return romscriber::RunDump(options, g_stop, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+  const bool terminal = isatty(STDERR_FILENO) == 1;
+  if (*projectOption) {
+    if (anyRange || *indicatorOption || *leftOption || *rightOption || *encodingOption) {
+      std::cerr << "Con --project solo valen --format y --out: el proyecto dice la ROM, las "
+                   "tablas y los bloques.\nUse --help para ver el uso.\n";
+      return romscriber::kExitRefused;
+    }
+    project.Project = projectFile;
+    project.Out = out;
+    return romscriber::RunProjectDump(project, g_stop, std::cout, std::cerr, terminal);
+  }
+  if (endOption->count() == 0) {
+    std::cerr << "Argumentos no válidos: faltan ROM TABLE START END (o --project)."
+                 "\nUse --help para ver el uso.\n";
+    return romscriber::kExitRefused;
+  }
+  if (*indicatorOption) options.Indicator = indicator;
+  if (*leftOption) options.Left = left;
+  if (*rightOption) options.Right = right;
+  if (*encodingOption) options.TableEncoding = encoding;
+  options.Out = out;
+  return romscriber::RunDump(options, g_stop, std::cout, std::cerr, terminal);
 }

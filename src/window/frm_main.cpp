@@ -445,11 +445,7 @@ void frmMain::UnlockControls() {
 
 void frmMain::EndRun(const RunResult& result) {
   m_beeper.Beep();
-  const QString count = QString::number(result.ScriptCount);
-  m->setText(m_stopRequested ? QStringLiteral("Proceso cancelado. Se han extraido ") + count +
-                                   QStringLiteral(" scripts.")
-                             : QString::fromUtf8("Extracción finalizada. Se han extraido ") +
-                                   count + QStringLiteral(" scripts."));
+  m->setText(Utf8(RunEndMessage(result.ScriptCount, m_stopRequested)));
   Tiempo->stop();
   UnlockControls();
   cmdExtraer->setText(QString::fromLatin1(kCaptionExtraer));
@@ -473,9 +469,7 @@ void frmMain::Tiempo_Timer() {
     m_elapsedMinutes = 0;
     ++m_elapsedHours;
   }
-  t->setText(QString::number(m_elapsedHours) + QStringLiteral("h, ") +
-             QString::number(m_elapsedMinutes) + QStringLiteral("m, ") +
-             QString::number(m_elapsedSeconds) + QStringLiteral("s."));
+  t->setText(Utf8(ElapsedText(m_elapsedHours, m_elapsedMinutes, m_elapsedSeconds)));
 }
 
 void frmMain::ckIndicador_Click() {

@@ -12,13 +12,12 @@
 #include <QLineEdit>
 #include <QValidator>
 
+#include "extract/run_text.h"
+
 namespace romscriber {
 
 class Beeper;
 
-inline constexpr char kHexDigits[] = "0123456789ABCDEFabcdef";
-inline constexpr char kLeftBrackets[] = "{[(</\\~";
-inline constexpr char kRightBrackets[] = "}])>/\\~";
 
 // Accepts a text only when every character is in the set; a refusal beeps.
 class CharSetValidator : public QValidator {
