@@ -1,0 +1,131 @@
+// Turning a text back into the bytes that a dump reads as that text.
+//
+//   EncodeFailure   where a text cannot be given: its column and character
+//   TextEncoder     indexes a compiled table once, then encodes any number of
+//                   texts with the fewest bytes
+//   EncodeText      one text through a table, for a single use
+//
+// What the bytes must do. DecodeString over exactly the bytes (last position
+// = size - 1, bound = size, end tokens stop) gives back the text. Decoding
+// takes the longest key at each position, so with 41=A, 42=B and 4142=X the
+// text "AB" may not become 41 42: that reads "X". Among all byte strings that
+// read back as the text, the encoder gives one with the fewest bytes (not the
+// one a greedy longest-text choice gives).
+//
+// What the text may hold:
+//   - the text of any entry, line breaks included (a line break is the
+//     style's LineBreak, a character like any other);
+//   - RawLeft HH RawRight ("<$4A>", either case of the digits): byte HH read
+//     raw, which only holds where no key matches the bytes from there on;
+//     raw tokens are compared with their digits upper-cased, in the text and
+//     in the entries' texts alike;
+//   - a control code's text followed by exactly its parameter count of raw
+//     tokens: its key and those bytes (fewer tokens only at the very end);
+//   - an end token's text only at the very end. When the text ends with the
+//     text of an end token, the bytes end with an end token (the string must
+//     end there); otherwise they hold none.
+//
+// Ties. Among encodings of equal length the one chosen is, read item by item
+// from the start, the one whose first differing item covers the longer
+// stretch of text; between items that cover the same stretch, the entry
+// listed first in the table, and raw bytes after every entry.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "table/compiled.h"
+
+namespace romscriber {
+
+// A text that no byte string reads back as: where it stops being possible.
+struct EncodeFailure {
+  std::size_t Column = 0;  // in characters (UTF-8 sequences) from 1; a line break counts as one
+  std::string Character;   // the character there, or the whole raw token when one begins there
+  bool operator==(const EncodeFailure&) const = default;
+};
+
+class TextEncoder {
+ public:
+  // Indexes the entries' texts; `table` must outlive the encoder.
+  explicit TextEncoder(const CompiledTable& table);
+
+  // The bytes for `text` (see above), or where it fails. The failure names
+  // the furthest character that a chain of items from the start reaches and
+  // from which no valid encoding of the rest exists. Not for use from two
+  // threads at once: the working memory is kept between calls.
+  std::variant<std::string, EncodeFailure> Encode(std::string_view text);
+
+ private:
+  // One encoding of the text from a position to its end, as the first item
+  // and the encoding of what follows it (Next). Prefix: the first bytes of
+  // the encoding that a key before it could still combine with.
+  struct State {
+    std::uint32_t Cost;      // bytes in all
+    std::uint32_t Entry;     // the first item's entry, kRawItem or kEndOfText
+    std::uint32_t TextSize;  // bytes of text the first item covers
+    std::uint32_t Next;      // the state after the first item, in m_states
+    std::uint32_t PrefixAt;  // in m_prefixes
+    std::uint32_t PrefixSize;
+  };
+  struct Node {
+    std::uint32_t FirstEdge = 0, EdgeCount = 0;  // in m_edges, by byte
+    std::uint32_t FirstItem = 0, ItemCount = 0;  // entries whose text ends here, in m_nodeItems
+  };
+  struct Edge {
+    std::uint8_t Byte;
+    std::uint32_t Child;
+  };
+  // An item found at a position: an entry with its parameters, or a raw byte.
+  struct Item {
+    std::uint32_t Entry;
+    std::uint32_t TextSize;
+    std::uint32_t Params;  // parameter bytes given (control codes)
+  };
+
+  void BuildTrie();
+  void BuildPrefixSets();
+  std::size_t KeptPrefix(const std::uint8_t* bytes, std::size_t size) const;
+  int RawTokenAt(std::size_t pos) const;
+  void ItemsAt(std::size_t pos, std::vector<Item>& items) const;
+  std::size_t ItemBytes(const Item& item, std::size_t pos, std::uint8_t* out) const;
+  void SolvePosition(std::size_t pos, bool mustEnd);
+  EncodeFailure Failure(std::string_view original);
+
+  const CompiledTable& m_table;
+  std::size_t m_window = 0;  // bytes a state keeps at most: the longest key less one
+  std::size_t m_tokenSize = 0;  // size of one raw token
+  std::vector<Node> m_nodes;
+  std::vector<Edge> m_edges;
+  std::vector<std::uint32_t> m_nodeItems;
+  std::vector<std::uint32_t> m_rootChild;  // by first byte: node, or 0 for none
+  std::vector<std::string> m_endTexts;  // the end tokens' texts, raw digits upper-cased
+  std::vector<std::uint32_t> m_silentEntries;  // entries that show no text
+  std::vector<bool> m_extendable;  // by entry: a longer key begins with its key
+  std::vector<std::uint8_t> m_rawUse;  // by byte: kRawNever, kRawChecked or kRawFree
+  // Byte strings that occur in some key past its first byte: a state keeps
+  // the longest prefix of its encoding that is one of them.
+  std::vector<std::uint64_t> m_inKeys1;  // 256 bits
+  std::vector<std::uint64_t> m_inKeys2;  // 65536 bits
+  std::vector<std::uint64_t> m_inKeysLonger;  // hashes of longer ones, open addressing
+
+  // Working memory of Encode.
+  std::string m_text;  // the text with raw token digits upper-cased
+  std::vector<State> m_states;
+  std::vector<std::uint8_t> m_prefixes;
+  std::vector<std::uint32_t> m_first;  // by position: its states begin in m_states
+  std::vector<std::uint32_t> m_count;
+  std::vector<Item> m_items;
+  std::vector<State> m_pending;
+  std::vector<std::uint8_t> m_bytes;
+};
+
+// One text through a table: builds an encoder for this call alone.
+std::variant<std::string, EncodeFailure> EncodeText(const CompiledTable& table,
+                                                    std::string_view text);
+
+}  // namespace romscriber
