@@ -23,6 +23,7 @@ struct ScriptString {
 struct BlockScript {
   std::string Block;
   std::vector<ScriptString> Strings;
+  std::string File;  // the file a reader read it from, as messages name it
 };
 
 // File extension of a format, with its dot (".txt" for Atlas).

@@ -17,15 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int ErrorOf(auto&& f) {
-  try {
-    f();
-  } catch (const AppError& e) {
-    return e.Number();
-  }
-  return 0;
-}
-
 TEST(ScriptFiles, ScriptIsItsTextAndCrLfByteForByte) {
   TempFolder dir;
   WriteScript(dir.Path(), "0", "HOLA[END]");

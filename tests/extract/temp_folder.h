@@ -1,10 +1,13 @@
-// A fresh temporary folder for one test, removed afterwards.
+// Helpers shared by the tests: a fresh temporary folder removed afterwards,
+// whole-file reads and writes, and the number of the AppError a call throws.
 #pragma once
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+
+#include "base/app_error.h"
 
 namespace romscriber::testing {
 
@@ -37,6 +40,16 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out << bytes;
+}
+
+// Number of the AppError that `f` throws, or 0 when it throws none.
+int ErrorOf(auto&& f) {
+  try {
+    f();
+  } catch (const AppError& e) {
+    return e.Number();
+  }
+  return 0;
 }
 
 }  // namespace romscriber::testing

@@ -3,18 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "base/app_error.h"
+#include "extract/temp_folder.h"
 
 namespace romscriber {
 namespace {
 
-int ErrorOf(auto&& f) {
-  try {
-    f();
-  } catch (const AppError& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using testing::ErrorOf;
 
 TEST(Hexx, ReadsLeadingDigitsOnly) {
   EXPECT_EQ(hexx("4A"), 74);

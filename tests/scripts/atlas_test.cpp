@@ -173,7 +173,7 @@ TEST(AtlasScript, PointerWritesGiveTheValuesOfTheMap) {
     s.Offset = c.Target;
     s.Pointers = {0x100};
     s.Original = "a";
-    const std::string script = WriteAtlas(BlockScript{"d", {s}}, block);
+    const std::string script = WriteAtlas(BlockScript{"d", {s}, {}}, block);
     const auto written = RunPointerWrites(script);
     ASSERT_EQ(written.size(), 1u) << script;
     EXPECT_EQ(written.at(0x100) & ((std::int64_t{1} << (8 * c.Size)) - 1), c.Expected) << script;
@@ -184,11 +184,11 @@ TEST(AtlasScript, SaysWhenOnlyRomscriberCanInsertIt) {
   ScriptString s;
   s.Original = "a";
   const std::string plain =
-      WriteAtlas(BlockScript{"d", {s}}, AtlasBlock{"d.atlas.tbl", {}, std::nullopt, {}});
+      WriteAtlas(BlockScript{"d", {s}, {}}, AtlasBlock{"d.atlas.tbl", {}, std::nullopt, {}});
   s.Original = "# no es una orden\n   \nfin";
   EXPECT_EQ(plain.find("ATENCIÓN"), std::string::npos);
   const std::string escaped =
-      WriteAtlas(BlockScript{"d", {s}}, AtlasBlock{"d.atlas.tbl", {}, std::nullopt, {"x"}});
+      WriteAtlas(BlockScript{"d", {s}, {}}, AtlasBlock{"d.atlas.tbl", {}, std::nullopt, {"x"}});
   EXPECT_NE(escaped.find("ATENCIÓN"), std::string::npos);
   EXPECT_NE(escaped.find("\\# no es una orden\n\\   \nfin\n"), std::string::npos) << escaped;
 }

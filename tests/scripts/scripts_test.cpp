@@ -194,7 +194,7 @@ TEST(ScriptRefusals, NameFileAndLine) {
 }
 
 TEST(ScriptRefusals, PoCannotHoldAnEmptyOriginal) {
-  BlockScript script{"d", {ScriptString{}}};
+  BlockScript script{"d", {ScriptString{}}, {}};
   EXPECT_THROW(WritePo(script), AppError);
 }
 
@@ -202,7 +202,7 @@ TEST(ScriptRefusals, PoCannotHoldAnEmptyOriginal) {
 
 TEST(PoFile, MsgfmtAcceptsIt) {
   if (std::system("msgfmt --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no msgfmt";
-  BlockScript script{"dialogue", {}};
+  BlockScript script{"dialogue", {}, {}};
   const std::vector<std::string> texts = {
       "\"Comillas\" y \\barras\\",
       "tab\taquí",
