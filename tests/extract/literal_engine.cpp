@@ -1,6 +1,7 @@
 #include "extract/literal_engine.h"
 
 #include <algorithm>
+#include <map>
 #include <cctype>
 #include <optional>
 #include <span>
@@ -203,6 +204,176 @@ class LiteralRunState {
 
 RunResult LiteralRun(const Table& table, const RunSettings& settings, RunHooks& hooks) {
   return LiteralRunState(table, settings, hooks).Run();
+}
+
+}  // namespace romscriber::testing
+
+namespace romscriber::testing {
+
+namespace {
+
+class LiteralExtendedState {
+ public:
+  LiteralExtendedState(const ExtendedTable& table, const RunSettings& settings, RunHooks& hooks)
+      : m_settings(settings), m_hooks(hooks) {
+    for (const ExtendedEntry& e : table.Entries) {
+      m_keys.emplace(e.Key, &e);  // the first definition of a key wins
+      m_longest = std::max(m_longest, e.Key.size());
+    }
+  }
+
+  RunResult Run() {
+    ScanPos = m_settings.StartOffset;
+    if (m_settings.Mode == RunMode::kFree) {
+      while (ScanPos <= m_settings.EndOffset && InFile()) {
+        m_hooks.Host.ServiceEvents();
+        ShowProgress();
+        if (m_hooks.StopRequested.load()) {
+          m_stopped = true;
+          break;
+        }
+        Decode(false);
+      }
+      if (!ScriptText.empty()) WriteScript();
+      return {ScriptCount, m_stopped};
+    }
+    while (ScanPos <= m_settings.EndOffset && InFile()) {
+      m_hooks.Host.ServiceEvents();
+      if (m_hooks.StopRequested.load()) return {ScriptCount, true};
+      ShowProgress();
+      if (Read(1) != std::string(1, static_cast<char>(Indicator()))) {
+        ++ScanPos;
+        continue;
+      }
+      ScriptName = std::to_string(++ScanPos);
+      for (bool inBlock = true; inBlock;) {
+        if (!InFile()) {
+          if (!ScriptText.empty()) WriteScript();
+          return {ScriptCount, false};
+        }
+        m_hooks.Host.ServiceEvents();
+        ShowProgress();
+        if (m_hooks.StopRequested.load()) {
+          ScriptText.clear();
+          return {ScriptCount, true};
+        }
+        inBlock = !Decode(true);
+      }
+    }
+    return {ScriptCount, false};
+  }
+
+ private:
+  bool InFile() const { return ScanPos < m_hooks.Rom.Size(); }
+  int Indicator() const { return IndicatorByte(m_settings.Indicator); }
+
+  std::string Read(std::int64_t count) const {
+    const std::int64_t available = std::min(count, m_hooks.Rom.Size() - ScanPos);
+    if (available <= 0) return {};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(available));
+    m_hooks.Rom.ReadAt(ScanPos, bytes);
+    return std::string(bytes.begin(), bytes.end());
+  }
+
+  static std::string Raw(const std::string& bytes) {
+    std::string out;
+    for (char c : bytes)
+      out += "<$" + TextToHex(std::string(1, c)) + ">";
+    return out;
+  }
+
+  void ShowProgress() {
+    m_hooks.Host.ShowProgress(ProgressText(ScanPos - m_settings.StartOffset,
+                                           m_settings.EndOffset - m_settings.StartOffset));
+  }
+
+  void OpenScript() {
+    if (!ScriptOpen) {
+      ScriptOpen = true;
+      ScriptName = std::to_string(ScanPos);
+    }
+  }
+
+  void WriteScript() {
+    m_hooks.Scripts.WriteScript(ScriptName, ScriptText);
+    ++ScriptCount;
+  }
+
+  // Decodes the item at ScanPos; true when it was an end token.
+  bool Decode(bool blockMode) {
+    const std::string bytes = Read(static_cast<std::int64_t>(m_longest));
+    const ExtendedEntry* entry = nullptr;
+    for (std::size_t length = bytes.size(); length > 0 && !entry; --length) {
+      const auto it = m_keys.find(bytes.substr(0, length));
+      if (it != m_keys.end()) entry = it->second;
+    }
+    OpenScript();
+    bool ended = false;
+    if (blockMode && static_cast<std::uint8_t>(Read(1)[0]) == Indicator() &&
+        (!entry || entry->Key.size() == 1)) {
+      ScriptText.clear();
+      ScriptName = std::to_string(ScanPos + 1);
+      ScanPos += 1;
+    } else if (!entry) {
+      ScriptText += Raw(Read(1));
+      ScanPos += 1;
+    } else {
+      std::string text;
+      for (char c : entry->Text)
+        text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+      if (entry->Kind == ExtendedKind::kLineBreak) text += "\r\n";
+      if (text.empty()) text = Raw(entry->Key);
+      ScanPos += static_cast<std::int64_t>(entry->Key.size());
+      if (entry->Kind == ExtendedKind::kEnd) {
+        if (!ScriptText.empty()) {
+          ScriptText += text;
+          WriteScript();
+        }
+        ScriptText.clear();
+        ScriptOpen = false;
+        ended = true;
+      } else {
+        ScriptText += text;
+        if (entry->Kind == ExtendedKind::kControl) {
+          const std::string params = Read(entry->Params);
+          ScriptText += Raw(params);
+          ScanPos += static_cast<std::int64_t>(params.size());
+        }
+      }
+    }
+    if (ScriptText.size() > kMaxScriptText) {
+      WriteScript();
+      ScriptText.clear();
+      ScriptOpen = false;
+    }
+    return ended;
+  }
+
+  const RunSettings& m_settings;
+  RunHooks& m_hooks;
+  std::map<std::string, const ExtendedEntry*> m_keys;
+  std::size_t m_longest = 1;
+  bool m_stopped = false;
+
+  std::int64_t ScanPos = 0;
+  std::string ScriptText;
+  bool ScriptOpen = false;
+  std::string ScriptName;
+  std::int64_t ScriptCount = 0;
+};
+
+}  // namespace
+
+RunResult LiteralExtendedRun(const ExtendedTable& table, const RunSettings& settings,
+                             RunHooks& hooks) {
+  return LiteralExtendedState(table, settings, hooks).Run();
+}
+
+RunResult EngineExtendedRun(const ExtendedTable& table, const RunSettings& settings,
+                            RunHooks& hooks) {
+  DecodeStyle style;  // <$HH>, CR LF
+  style.ClassicMarkers = false;
+  return RunCompiled(CompiledTable::FromExtended(table, style), settings, hooks);
 }
 
 }  // namespace romscriber::testing

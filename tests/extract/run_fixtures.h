@@ -107,8 +107,8 @@ struct RunOutcome {
 // Runs `run` (the engine or the literal run) over `rom`, stopping after the
 // `stopAtWrite`-th script and failing the `failAtWrite`-th write (0-based),
 // when these are given.
-template <class RunFn>
-RunOutcome RecordRun(RunFn run, const Table& table, const RunSettings& settings,
+template <class RunFn, class TableType>
+RunOutcome RecordRun(RunFn run, const TableType& table, const RunSettings& settings,
                      const std::string& rom, int stopAtWrite = -1, int failAtWrite = -1) {
   RunBench bench(rom);
   bench.Sink.FailAt = failAtWrite;

@@ -1,0 +1,46 @@
+// The engine through an extended table loaded from arbitrary bytes, on an
+// arbitrary ROM, range and mode, against the literal longest-match run: any
+// difference is a crash.
+//
+// Input: 8 bytes of settings, 2 bytes of table length, the table file, the ROM.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "base/app_error.h"
+#include "extract/literal_engine.h"
+#include "extract/run_fixtures.h"
+#include "hex/hex.h"
+#include "table/extended_loader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace romscriber;
+  if (size < 10) return 0;
+  const std::size_t tableLength = std::min<std::size_t>(size - 10, data[8] | (data[9] << 8));
+  const std::string tableBytes(reinterpret_cast<const char*>(data) + 10, tableLength);
+  std::string rom(reinterpret_cast<const char*>(data) + 10 + tableLength, size - 10 - tableLength);
+  if (rom.empty()) return 0;
+  if (rom.size() > 8192) rom.resize(8192);
+
+  ExtendedTable table;
+  try {
+    table = LoadExtendedTable(tableBytes, "", "fuzz.tbl", [](const std::string&) {});
+  } catch (const AppError&) {
+    return 0;  // not valid UTF-8: refused before any run
+  }
+  const auto romSize = static_cast<std::int64_t>(rom.size());
+  RunSettings settings;
+  settings.Mode = (data[0] & 1) ? RunMode::kBlock : RunMode::kFree;
+  AppendByteHex(settings.Indicator, data[3]);
+  settings.StartOffset = data[4] % romSize;
+  settings.EndOffset =
+      std::min<std::int64_t>(romSize, settings.StartOffset + 1 + (data[5] | (data[6] << 8)));
+  const int stopAt = data[7] % 8;  // 0: no stop
+
+  if (testing::RecordRun(testing::EngineExtendedRun, table, settings, rom, stopAt) !=
+      testing::RecordRun(testing::LiteralExtendedRun, table, settings, rom, stopAt))
+    std::abort();
+  return 0;
+}
