@@ -460,9 +460,9 @@ DecodedString DecodeString(const CompiledTable& table, std::span<const std::uint
   static const std::atomic<bool> kNeverStop{false};
   SpanSource source(rom);
   Decoder d(table, source);
-  // The text has no limit here: each kFull just lets the buffer grow.
-  const Reach reach{std::min(limits.Last, limits.Bound - 1), limits.Bound, -1, kMaxScriptText,
-                    false};
+  // The text has no limit here: each kFull just lets the buffer grow, from a
+  // size that most strings fit, so that short strings cost little memory.
+  const Reach reach{std::min(limits.Last, limits.Bound - 1), limits.Bound, -1, 256, false};
   DecodedString out;
   d.Pos = offset;
   for (;;) {

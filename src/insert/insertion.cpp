@@ -37,14 +37,16 @@ struct Placed {
   std::int64_t NewOffset = -1;
 };
 
-// The end token that closes a dumped string: the entry of kind end whose key
-// ends its bytes and whose text ends its text.
-const TableEntry* ClosingToken(const CompiledTable& table, const DumpedString& s,
+// The end token that closes a dumped string: of the table's end tokens
+// (`ends`), the one whose key ends its bytes and whose text ends its text.
+const TableEntry* ClosingToken(const CompiledTable& table,
+                               const std::vector<const TableEntry*>& ends, const DumpedString& s,
                                const std::vector<std::uint8_t>& rom) {
   if (!s.Ended) return nullptr;
   const TableEntry* best = nullptr;
-  for (const TableEntry& e : table.Entries()) {
-    if (e.Kind != TokenKind::kEnd || e.KeySize > s.Length) continue;
+  for (const TableEntry* end : ends) {
+    const TableEntry& e = *end;
+    if (e.KeySize > s.Length) continue;
     const std::string_view key = table.Key(e);
     const auto* last = rom.data() + s.Offset + s.Length - e.KeySize;
     if (!std::equal(key.begin(), key.end(), reinterpret_cast<const char*>(last))) continue;
@@ -74,6 +76,9 @@ std::vector<Placed> PrepareBlock(const OpenedProject& project, const BlockDump& 
                                  const BlockScript& script, TextEncoder& encoder,
                                  BlockReport& report) {
   const CompiledTable& table = project.TableOf(*dump.Block);
+  std::vector<const TableEntry*> ends;
+  for (const TableEntry& e : table.Entries())
+    if (e.Kind == TokenKind::kEnd) ends.push_back(&e);
   std::vector<Placed> placed(dump.Strings.size());
   for (std::size_t i = 0; i < dump.Strings.size(); ++i) {
     const DumpedString& s = dump.Strings[i];
@@ -112,7 +117,7 @@ std::vector<Placed> PrepareBlock(const OpenedProject& project, const BlockDump& 
     // A text is unchanged when it equals its original as the script wrote it.
     if (row.Translation.empty() || row.Translation == row.Original) continue;
     std::string text = row.Translation;
-    if (const TableEntry* end = ClosingToken(table, s, project.Rom)) {
+    if (const TableEntry* end = ClosingToken(table, ends, s, project.Rom)) {
       const std::string_view shown = table.Shown(*end);
       if (!std::string_view(text).ends_with(shown)) {
         text += shown;
