@@ -66,13 +66,11 @@ int Refuse(std::ostream& err, const std::string& message) {
   return kExitRefused;
 }
 
-// How a range dump with an extended table shows raw bytes: <$HH>.
+// A range dump with an extended table shows raw bytes as a project dump
+// does, <$HH>, and breaks lines as script files do, CR LF.
 DecodeStyle ExtendedRunStyle() {
-  DecodeStyle style;
-  style.RawLeft = "<$";
-  style.RawRight = ">";
+  DecodeStyle style = ProjectStyle();
   style.LineBreak = "\r\n";
-  style.ClassicMarkers = false;
   return style;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "dump/cli_spanish.h"
 #include "dump/dump.h"
 #include "version.h"
 
@@ -30,16 +31,6 @@ void InstallInterruptHandler() {
   sigaction(SIGINT, &action, nullptr);
 }
 
-void SpanishHelp(CLI::App& app) {
-  auto formatter = app.get_formatter();
-  formatter->label("Usage", "Uso");
-  formatter->label("OPTIONS", "OPCIONES");
-  formatter->label("Positionals", "Argumentos");
-  formatter->label("REQUIRED", "OBLIGATORIO");
-  formatter->label("TEXT", "TEXTO");
-  app.option_defaults()->group("Opciones");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,10 +40,7 @@ int main(int argc, char** argv) {
       "con la tabla y escribe cada script como <offset>.txt en la carpeta de salida; o, con "
       "--project, vuelca cada bloque de un proyecto en un guion (Atlas, TSV o PO).",
       "romscriber-dump");
-  SpanishHelp(app);
-  app.set_help_flag("-h,--help", "Muestra esta ayuda y termina");
-  app.set_version_flag("--version", std::string(romscriber::kVersion),
-                       "Muestra la versión y termina");
+  romscriber::SpanishHelp(app, std::string(romscriber::kVersion));
 
   DumpOptions options;
   romscriber::ProjectDumpOptions project;
@@ -95,16 +83,7 @@ int main(int argc, char** argv) {
   app.add_option("--out", out, "Carpeta de los scripts (por defecto Scripts en la carpeta actual)")
       ->type_name("CARPETA");
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::cerr << "Argumentos no válidos: " << e.what() << "\nUse --help para ver el uso.\n";
-    return romscriber::kExitRefused;
-  }
+  if (const auto exit = romscriber::ParseArguments(app, argc, argv)) return *exit;
   const bool anyRange = romOption->count() > 0;
   InstallInterruptHandler();
   const bool terminal = isatty(STDERR_FILENO) == 1;

@@ -1,5 +1,7 @@
 #include "hex/hex.h"
 
+#include <algorithm>
+
 #include "base/app_error.h"
 
 namespace romscriber {
@@ -54,6 +56,18 @@ std::string TextToHex(std::string_view text) {
   out.reserve(text.size() * 2);
   for (char c : text)
     AppendByteHex(out, static_cast<std::uint8_t>(c));
+  return out;
+}
+
+std::string OffsetHex(std::int64_t value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::uint64_t v = static_cast<std::uint64_t>(value);
+  std::string out;
+  do {
+    out.push_back(kDigits[v & 0xF]);
+    v >>= 4;
+  } while (v != 0);
+  std::reverse(out.begin(), out.end());
   return out;
 }
 

@@ -39,6 +39,10 @@ constexpr int HexDigitValue(char c) {
   return -1;
 }
 
+// Upper-case hex digits of a file offset, without prefix or padding
+// ("1F400", "0"), as messages and script files write offsets.
+std::string OffsetHex(std::int64_t value);
+
 // Two upper-case hex digits of one byte, without the length checks above.
 void AppendByteHex(std::string& out, std::uint8_t byte);
 

@@ -5,6 +5,7 @@
 
 #include "base/app_error.h"
 #include "base/file_io.h"
+#include "hex/hex.h"
 #include "insert/encoder.h"
 #include "scripts/atlas.h"
 #include "scripts/po.h"
@@ -13,12 +14,6 @@
 namespace romscriber {
 
 namespace {
-
-std::string Hex(std::int64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
-  return text;
-}
 
 // A piece of a block's space, filled from its start.
 struct Piece {
@@ -92,7 +87,7 @@ std::vector<Placed> PrepareBlock(const OpenedProject& project, const BlockDump& 
     if (row.Id < 0 || static_cast<std::size_t>(row.Id) >= dump.Strings.size() ||
         dump.Strings[static_cast<std::size_t>(row.Id)].Offset != row.Offset) {
       throw AppError(kErrBadInput, Place(script, row) + ": el texto " + std::to_string(row.Id) +
-                                       " en " + Hex(row.Offset) + " no es un texto del bloque " +
+                                       " en " + OffsetHex(row.Offset) + " no es un texto del bloque " +
                                        script.Block + " (tiene " +
                                        std::to_string(dump.Strings.size()) +
                                        " textos); vuelva a volcar el proyecto.");
@@ -107,7 +102,7 @@ std::vector<Placed> PrepareBlock(const OpenedProject& project, const BlockDump& 
     if (row.Original != s.Text) {
       throw AppError(kErrBadInput, Place(script, row) + ": el original del texto " +
                                        std::to_string(row.Id) +
-                                       " no es el que la ROM tiene en " + Hex(s.Offset) +
+                                       " no es el que la ROM tiene en " + OffsetHex(s.Offset) +
                                        "; ¿es el guion de otra ROM o de otra tabla?");
     }
     if (row.Fuzzy) {
@@ -299,8 +294,8 @@ Insertion InsertScripts(const OpenedProject& project, const std::vector<BlockDum
         if (!value) {
           throw AppError(kErrBadInput, "bloque " + dump.Block->Name + ", texto " +
                                            std::to_string(s.Id) + ": su nuevo sitio " +
-                                           Hex(s.NewOffset) + " queda fuera del alcance del "
-                                           "puntero en " + Hex(at) +
+                                           OffsetHex(s.NewOffset) + " queda fuera del alcance del "
+                                           "puntero en " + OffsetHex(at) +
                                            " (otro banco); dele una zona libre en su banco.");
         }
         StorePointer(result.Rom, at, dump.Block->Pointers->Size, dump.Block->Pointers->Order,

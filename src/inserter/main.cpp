@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "dump/cli_spanish.h"
 #include "dump/dump.h"
 #include "inserter/insert.h"
 #include "version.h"
@@ -14,15 +15,7 @@ int main(int argc, char** argv) {
       "bloque y sus zonas libres, corrige cada puntero y escribe una ROM nueva; la original no "
       "se cambia.",
       "romscriber-insert");
-  auto formatter = app.get_formatter();
-  formatter->label("Usage", "Uso");
-  formatter->label("OPTIONS", "OPCIONES");
-  formatter->label("REQUIRED", "OBLIGATORIO");
-  formatter->label("TEXT", "TEXTO");
-  app.option_defaults()->group("Opciones");
-  app.set_help_flag("-h,--help", "Muestra esta ayuda y termina");
-  app.set_version_flag("--version", std::string(romscriber::kVersion),
-                       "Muestra la versión y termina");
+  romscriber::SpanishHelp(app, std::string(romscriber::kVersion));
 
   romscriber::InsertOptions options;
   std::string project, scripts, out, ips, bps;
@@ -39,16 +32,7 @@ int main(int argc, char** argv) {
   auto* bpsOption =
       app.add_option("--bps", bps, "Escribe también un parche BPS de la ROM original a la nueva")
           ->type_name("RUTA");
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::cerr << "Argumentos no válidos: " << e.what() << "\nUse --help para ver el uso.\n";
-    return romscriber::kExitRefused;
-  }
+  if (const auto exit = romscriber::ParseArguments(app, argc, argv)) return *exit;
   options.Project = project;
   options.Scripts = scripts;
   options.Out = out;

@@ -13,12 +13,6 @@ namespace romscriber {
 
 namespace {
 
-std::string Hex(std::int64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(value));
-  return text;
-}
-
 std::vector<std::uint8_t> ReadRom(const std::filesystem::path& path) {
   const std::string bytes = ReadWholeFile(path);
   return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
@@ -83,8 +77,8 @@ BlockDump DumpBlock(const OpenedProject& project, const ProjectBlock& block) {
     if (p.Target) {
       byTarget[*p.Target].push_back(p.Offset);
     } else {
-      dump.Warnings.push_back(where + "el puntero en " + Hex(p.Offset) + " (valor " +
-                              Hex(p.Value) +
+      dump.Warnings.push_back(where + "el puntero en " + OffsetHex(p.Offset) + " (valor " +
+                              OffsetHex(p.Value) +
                               ") apunta fuera de la imagen; no tiene texto y no se cambiará.");
     }
   }
@@ -100,8 +94,8 @@ BlockDump DumpBlock(const OpenedProject& project, const ProjectBlock& block) {
     if (toNext) bound = next->first;
     const DecodedString s = DecodeString(table, rom, offset, {bound - 1, bound, !toNext});
     if (!toNext && !s.Ended) {
-      dump.Warnings.push_back(where + "el texto en " + Hex(offset) + " se corta en " +
-                              Hex(offset + s.Length) + " (max_length " +
+      dump.Warnings.push_back(where + "el texto en " + OffsetHex(offset) + " se corta en " +
+                              OffsetHex(offset + s.Length) + " (max_length " +
                               std::to_string(block.MaxLength) +
                               " o fin del archivo) sin token de fin.");
     }
@@ -120,8 +114,8 @@ void CheckFreeRegions(const OpenedProject& project, const std::vector<BlockDump>
           if (s.Length > 0 && s.Offset <= region.End && region.Start < s.Offset + s.Length) {
             throw AppError(kErrBadInput,
                            PlaceText(project.Settings, region.Place) + ": la zona libre " +
-                               Hex(region.Start) + "-" + Hex(region.End) + " del bloque " +
-                               block.Name + " pisa el texto en " + Hex(s.Offset) + " del bloque " +
+                               OffsetHex(region.Start) + "-" + OffsetHex(region.End) + " del bloque " +
+                               block.Name + " pisa el texto en " + OffsetHex(s.Offset) + " del bloque " +
                                dump.Block->Name + "; se esperaba una zona sin textos.");
           }
         }

@@ -29,13 +29,6 @@ std::string AtlasText(std::string_view shown) {
   return out;
 }
 
-std::string KeyHex(std::string_view key) {
-  std::string out;
-  for (const char c : key)
-    AppendByteHex(out, static_cast<std::uint8_t>(c));
-  return out;
-}
-
 // Entries in the order the table copy lists them: shorter keys first, so
 // that of several keys with one text Atlas, which keeps the first, takes the
 // one of fewest bytes.
@@ -216,7 +209,7 @@ std::string WriteAtlasTable(const CompiledTable& table) {
     const std::string text = AtlasText(table.Shown(*e));
     if (text.empty()) continue;  // Atlas has no form for it
     if (e->Kind == TokenKind::kEnd) out += '/';
-    out += KeyHex(table.Key(*e)) + "=" + text + "\n";
+    out += TextToHex(table.Key(*e)) + "=" + text + "\n";
   }
   return out;
 }
@@ -227,17 +220,17 @@ std::vector<std::string> AtlasTableLimits(const CompiledTable& table) {
   for (const TableEntry* e : TableOrder(table)) {
     const std::string text = AtlasText(table.Shown(*e));
     if (text.empty()) {
-      limits.push_back("La entrada " + KeyHex(table.Key(*e)) +
+      limits.push_back("La entrada " + TextToHex(table.Key(*e)) +
                        " solo muestra saltos de línea, que Atlas no ve en un guion: no puede "
                        "escribirla.");
       continue;
     }
     const auto [it, added] = byText.emplace(text, e);
     if (!added && table.Shown(*it->second) != table.Shown(*e))
-      limits.push_back("Las entradas " + KeyHex(table.Key(*it->second)) + " y " +
-                       KeyHex(table.Key(*e)) +
+      limits.push_back("Las entradas " + TextToHex(table.Key(*it->second)) + " y " +
+                       TextToHex(table.Key(*e)) +
                        " solo se distinguen por un salto de línea; Atlas las lee igual (\"" + text +
-                       "\") y escribe siempre " + KeyHex(table.Key(*it->second)) + ".");
+                       "\") y escribe siempre " + TextToHex(table.Key(*it->second)) + ".");
   }
   return limits;
 }

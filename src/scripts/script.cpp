@@ -20,18 +20,6 @@ const char* ScriptExtension(ScriptFormat format) {
   return ".txt";
 }
 
-std::string OffsetHex(std::int64_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::uint64_t v = static_cast<std::uint64_t>(value);
-  std::string out;
-  do {
-    out.push_back(kDigits[v & 0xF]);
-    v >>= 4;
-  } while (v != 0);
-  std::reverse(out.begin(), out.end());
-  return out;
-}
-
 std::optional<std::int64_t> ParseOffsetHex(std::string_view text) {
   if (text.empty() || text.size() > 15) return std::nullopt;
   std::int64_t value = 0;

@@ -9,10 +9,9 @@
 #include <string>
 #include <string_view>
 
-namespace romscriber {
+#include "hex/hex.h"
 
-// Upper-case hex digits without prefix or padding ("1F400", "0").
-std::string OffsetHex(std::int64_t value);
+namespace romscriber {
 
 // Value of a whole text of 1 to 15 hex digits of either case; nothing for
 // anything else (empty, a sign, a prefix, another character).

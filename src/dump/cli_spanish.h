@@ -1,0 +1,43 @@
+// What the command-line programs share of CLI11: the help in Spanish, the
+// help and version flags, and one way to end on a parse error.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "dump/dump.h"
+
+namespace romscriber {
+
+inline void SpanishHelp(CLI::App& app, const std::string& version) {
+  auto formatter = app.get_formatter();
+  formatter->label("Usage", "Uso");
+  formatter->label("OPTIONS", "OPCIONES");
+  formatter->label("Positionals", "Argumentos");
+  formatter->label("REQUIRED", "OBLIGATORIO");
+  formatter->label("TEXT", "TEXTO");
+  app.option_defaults()->group("Opciones");
+  app.set_help_flag("-h,--help", "Muestra esta ayuda y termina");
+  app.set_version_flag("--version", version, "Muestra la versión y termina");
+}
+
+// Parses the arguments; the exit code when the program is to end here (help,
+// version, or arguments refused with exit 2).
+inline std::optional<int> ParseArguments(CLI::App& app, int argc, char** argv) {
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "Argumentos no válidos: " << e.what() << "\nUse --help para ver el uso.\n";
+    return kExitRefused;
+  }
+  return std::nullopt;
+}
+
+}  // namespace romscriber
