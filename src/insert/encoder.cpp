@@ -203,6 +203,7 @@ void TextEncoder::BuildTrie() {
       order.push_back(child.second);
   }
   m_nodes.resize(nodes.size());
+  m_leadBytes.resize(nodes.size());
   std::uint32_t nextChild = 1;
   for (std::size_t k = 0; k < order.size(); ++k) {
     const Building& old = nodes[order[k]];
@@ -216,13 +217,13 @@ void TextEncoder::BuildTrie() {
       for (int w = 1; w < 4; ++w)
         map.Before[w] =
             static_cast<std::uint16_t>(map.Before[w - 1] + std::popcount(map.Bits[w - 1]));
-      n.Map = static_cast<std::uint32_t>(m_maps.size());
+      n.Children = static_cast<std::uint32_t>(m_maps.size());
       m_maps.push_back(map);
     } else {
-      n.ChildCount = static_cast<std::uint8_t>(old.Children.size());
+      n.Children = kFewChildren | static_cast<std::uint32_t>(old.Children.size());
     }
     for (std::size_t c = 0; c < old.Children.size(); ++c)
-      m_nodes[n.FirstChild + c].Byte = old.Children[c].first;
+      m_leadBytes[n.FirstChild + c] = old.Children[c].first;
     n.FirstRecord = static_cast<std::uint32_t>(m_records.size());
     n.RecordCount = static_cast<std::uint32_t>(old.Entries.size());
     for (std::size_t i = 0; i < n.RecordCount; ++i) {
@@ -318,18 +319,19 @@ void TextEncoder::ForEachItem(std::size_t pos, Visit&& visit) const {
     // The child for the next byte, if any.
     const Node& n = m_nodes[node];
     const auto byte = static_cast<std::uint8_t>(text[at]);
-    if (n.Map != kNoMap) {
-      const ChildMap& map = m_maps[n.Map];
+    if (!(n.Children & kFewChildren)) {
+      const ChildMap& map = m_maps[n.Children];
       const std::uint64_t word = map.Bits[byte >> 6];
       const std::uint64_t bit = std::uint64_t{1} << (byte & 63);
       if (!(word & bit)) break;
       node = n.FirstChild + map.Before[byte >> 6] + std::popcount(word & (bit - 1));
     } else {
       std::uint32_t child = n.FirstChild;
-      const std::uint32_t last = child + n.ChildCount;
-      while (child != last && m_nodes[child].Byte < byte)
+      const std::uint32_t last = child + (n.Children & ~kFewChildren);
+      const std::uint8_t* const lead = m_leadBytes.data();
+      while (child != last && lead[child] < byte)
         ++child;
-      if (child == last || m_nodes[child].Byte != byte) break;
+      if (child == last || lead[child] != byte) break;
       node = child;
     }
     ++at;

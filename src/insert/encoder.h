@@ -86,14 +86,13 @@ class TextEncoder {
   // The trie over the entries' texts, numbered level by level so that the
   // children of a node are consecutive and the busy upper levels close
   // together.
-  static constexpr std::uint32_t kNoMap = 0xFFFFFFFF;
+  static constexpr std::uint32_t kFewChildren = 0x80000000;
   struct Node {
     std::uint32_t FirstChild = 0;   // children follow in byte order
     std::uint32_t FirstRecord = 0;  // entries whose text ends here, in m_records
-    std::uint32_t Map = kNoMap;     // many children: which bytes have one, in m_maps
     std::uint32_t RecordCount = 0;
-    std::uint8_t ChildCount = 0;  // without a map
-    std::uint8_t Byte = 0;        // the byte that leads here from the parent
+    // Many children: which bytes have one, in m_maps; few: kFewChildren | count.
+    std::uint32_t Children = kFewChildren;
   };
   struct ChildMap {
     std::uint64_t Bits[4];    // by byte
@@ -124,6 +123,7 @@ class TextEncoder {
   std::size_t m_window = 0;     // bytes a state keeps at most: the longest key less one
   std::size_t m_tokenSize = 0;  // size of one raw token
   std::vector<Node> m_nodes;
+  std::vector<std::uint8_t> m_leadBytes;  // by node: the byte that leads to it from its parent
   std::vector<ChildMap> m_maps;
   std::vector<Record> m_records;        // by node: the entries whose text ends there
   std::vector<Record> m_byEntry;        // by entry
