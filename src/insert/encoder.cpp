@@ -1,6 +1,7 @@
 #include "insert/encoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <unordered_set>
 
@@ -28,16 +29,25 @@ namespace {
 constexpr std::uint32_t kRawItem = 0xFFFFFFFF;
 constexpr std::uint32_t kEndOfText = 0xFFFFFFFE;
 
-constexpr std::uint8_t kRawNever = 0;    // a one-byte key is this byte
-constexpr std::uint8_t kRawChecked = 1;  // longer keys begin with it
-constexpr std::uint8_t kRawFree = 2;     // no key begins with it
+// Record flags.
+constexpr std::uint8_t kIsEnd = 1;        // an end token
+constexpr std::uint8_t kCheck = 2;        // longer keys begin with its key: test what follows
+constexpr std::uint8_t kFixedPrefix = 4;  // its key alone gives the state's prefix (Head, Kept)
+constexpr std::uint8_t kNever = 8;        // a raw byte that a one-byte key reads
+
+// Children a trie node searches one by one; more are looked up in a map.
+constexpr std::size_t kShortList = 4;
 
 constexpr std::uint64_t kFnvBasis = 0xcbf29ce484222325ULL;
 constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
 
-std::uint64_t HashStep(std::uint64_t h, std::uint8_t byte) { return (h ^ byte) * kFnvPrime; }
+std::uint64_t HashStep(std::uint64_t h, std::uint8_t byte) {
+  return (h ^ byte) * kFnvPrime;
+}
 
-bool IsUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+bool IsUpperHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
 
 // Upper-cases the two digits of every raw token of `text`.
 void UpperRawDigits(std::string& text, const DecodeStyle& style) {
@@ -54,7 +64,9 @@ void UpperRawDigits(std::string& text, const DecodeStyle& style) {
   }
 }
 
-bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsContinuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // Orders the encodings of one position: fewer bytes, then a first item that
 // covers more text, then the entry listed first (raw bytes last), then the
@@ -67,52 +79,95 @@ bool Better(std::uint32_t costA, std::uint32_t sizeA, std::uint32_t entryA, std:
   return nextA < nextB;
 }
 
+// The first `size` bytes of `bytes` (8 of which may be read) as a state's
+// Head: the bytes past `size` zeroed.
+std::uint64_t HeadOf(const std::uint8_t* bytes, std::size_t size) {
+  std::uint64_t head;
+  std::memcpy(&head, bytes, 8);
+  if (size >= 8) return head;
+  if constexpr (std::endian::native == std::endian::little) {
+    return head & ((std::uint64_t{1} << (8 * size)) - 1);
+  } else {
+    return size == 0 ? 0 : head & ~((std::uint64_t{1} << (8 * (8 - size))) - 1);
+  }
+}
+
 }  // namespace
 
 TextEncoder::TextEncoder(const CompiledTable& table) : m_table(table) {
   const DecodeStyle& style = table.Style();
   m_window = table.LongestKey() > 0 ? table.LongestKey() - 1 : 0;
   m_tokenSize = style.RawLeft.size() + 2 + style.RawRight.size();
-  const auto& entries = table.Entries();
+  // An item, a state's prefix after it, and room for whole 8-byte copies.
+  m_bytes.resize(2 * table.LongestKey() + table.MostParams() + m_window + 16);
+  BuildPrefixSets();
 
   // Which keys a longer key extends, and which bytes may show raw.
+  const auto& entries = table.Entries();
   std::unordered_set<std::string_view> extended;
-  m_rawUse.assign(256, kRawFree);
+  std::vector<std::uint8_t> rawFlags(256, 0);
   for (const TableEntry& e : entries) {
     const std::string_view key = table.Key(e);
     for (std::size_t size = 1; size < key.size(); ++size)
       extended.insert(key.substr(0, size));
-    auto& use = m_rawUse[static_cast<std::uint8_t>(key[0])];
-    if (key.size() == 1) {
-      use = kRawNever;
-    } else if (use == kRawFree) {
-      use = kRawChecked;
-    }
+    rawFlags[static_cast<std::uint8_t>(key[0])] |= key.size() == 1 ? kNever : kCheck;
   }
-  m_extendable.resize(entries.size());
+  for (std::size_t b = 0; b < 256; ++b) {
+    const char byte = static_cast<char>(b);
+    m_raw.push_back(MakeRecord(kRawItem, std::string_view(&byte, 1), 0, rawFlags[b]));
+  }
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const TableEntry& e = entries[i];
-    m_extendable[i] = extended.count(table.Key(e)) > 0;
+    const std::string_view key = table.Key(e);
+    std::uint8_t flags = extended.count(key) > 0 ? kCheck : 0;
     if (e.Kind == TokenKind::kEnd) {
+      flags |= kIsEnd;
       m_endTexts.emplace_back(table.Shown(e));
       UpperRawDigits(m_endTexts.back(), style);
     }
+    const std::uint8_t params = e.Kind == TokenKind::kControl ? e.Params : 0;
+    m_byEntry.push_back(MakeRecord(static_cast<std::uint32_t>(i), key, params, flags));
     // Classic tables may give an entry no text at all.
-    if (e.ShownSize == 0 && e.Kind != TokenKind::kEnd && e.Kind != TokenKind::kControl)
-      m_silentEntries.push_back(static_cast<std::uint32_t>(i));
+    if (e.ShownSize == 0 && e.Kind != TokenKind::kEnd && params == 0)
+      m_silent.push_back(m_byEntry.back());
   }
   BuildTrie();
-  BuildPrefixSets();
-  m_bytes.resize(2 * table.LongestKey() + table.MostParams() + m_window + 8);
+  // The trie holds entry numbers until now; its own copies of the records
+  // keep those of one node together.
+  for (Record& r : m_records)
+    r = m_byEntry[r.Entry];
+}
+
+TextEncoder::Record TextEncoder::MakeRecord(std::uint32_t entry, std::string_view key,
+                                            std::uint8_t params, std::uint8_t flags) const {
+  Record r{};
+  r.Entry = entry;
+  r.KeySize = static_cast<std::uint8_t>(key.size());
+  r.Params = params;
+  r.Flags = flags;
+  std::uint8_t bytes[16] = {};
+  std::memcpy(bytes, key.data(), std::min<std::size_t>(key.size(), 8));
+  std::memcpy(&r.Key, bytes, 8);
+  // A key at least as long as the window, without parameters, decides the
+  // prefix of any state it begins.
+  if (params == 0 && key.size() >= m_window) {
+    const std::size_t kept =
+        KeptPrefix(reinterpret_cast<const std::uint8_t*>(key.data()), m_window);
+    if (kept <= 8) {
+      r.Flags |= kFixedPrefix;
+      r.Kept = static_cast<std::uint8_t>(kept);
+      r.Head = HeadOf(bytes, kept);
+    }
+  }
+  return r;
 }
 
 void TextEncoder::BuildTrie() {
   // A trie over the entries' texts (raw token digits upper-cased), built
-  // with lists of children and then laid out flat with the edges of each node
-  // by byte.
+  // with lists of children and then laid out flat.
   struct Building {
     std::vector<std::pair<std::uint8_t, std::uint32_t>> Children;
-    std::vector<std::uint32_t> Items;
+    std::vector<std::uint32_t> Entries;
   };
   std::vector<Building> nodes(1);
   const auto& entries = m_table.Entries();
@@ -137,23 +192,45 @@ void TextEncoder::BuildTrie() {
         node = found->second;
       }
     }
-    nodes[node].Items.push_back(static_cast<std::uint32_t>(i));
+    nodes[node].Entries.push_back(static_cast<std::uint32_t>(i));
+  }
+  // Number the nodes level by level, each node's children in byte order.
+  std::vector<std::uint32_t> order{0};  // old numbers in the new order
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    auto& children = nodes[order[k]].Children;
+    std::sort(children.begin(), children.end());
+    for (const auto& child : children)
+      order.push_back(child.second);
   }
   m_nodes.resize(nodes.size());
-  m_rootChild.assign(256, 0);
-  for (std::size_t n = 0; n < nodes.size(); ++n) {
-    auto& children = nodes[n].Children;
-    std::sort(children.begin(), children.end());
-    Node& flat = m_nodes[n];
-    flat.FirstEdge = static_cast<std::uint32_t>(m_edges.size());
-    flat.EdgeCount = static_cast<std::uint32_t>(children.size());
-    for (const auto& [byte, child] : children) {
-      m_edges.push_back({byte, child});
-      if (n == 0) m_rootChild[byte] = child;
+  m_leadBytes.resize(nodes.size());
+  std::uint32_t nextChild = 1;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const Building& old = nodes[order[k]];
+    Node& n = m_nodes[k];
+    n.FirstChild = nextChild;
+    nextChild += static_cast<std::uint32_t>(old.Children.size());
+    if (old.Children.size() > kShortList) {
+      ChildMap map{};
+      for (const auto& child : old.Children)
+        map.Bits[child.first >> 6] |= std::uint64_t{1} << (child.first & 63);
+      for (int w = 1; w < 4; ++w)
+        map.Before[w] =
+            static_cast<std::uint16_t>(map.Before[w - 1] + std::popcount(map.Bits[w - 1]));
+      n.Children = static_cast<std::uint32_t>(m_maps.size());
+      m_maps.push_back(map);
+    } else {
+      n.Children = kFewChildren | static_cast<std::uint32_t>(old.Children.size());
     }
-    flat.FirstItem = static_cast<std::uint32_t>(m_nodeItems.size());
-    flat.ItemCount = static_cast<std::uint32_t>(nodes[n].Items.size());
-    m_nodeItems.insert(m_nodeItems.end(), nodes[n].Items.begin(), nodes[n].Items.end());
+    for (std::size_t c = 0; c < old.Children.size(); ++c)
+      m_leadBytes[n.FirstChild + c] = old.Children[c].first;
+    n.FirstRecord = static_cast<std::uint32_t>(m_records.size());
+    n.RecordCount = static_cast<std::uint32_t>(old.Entries.size());
+    for (std::size_t i = 0; i < n.RecordCount; ++i) {
+      Record r{};
+      r.Entry = old.Entries[i];
+      m_records.push_back(r);
+    }
   }
 }
 
@@ -170,7 +247,8 @@ void TextEncoder::BuildPrefixSets() {
       const auto b0 = static_cast<std::uint8_t>(key[from]);
       m_inKeys1[b0 >> 6] |= std::uint64_t{1} << (b0 & 63);
       if (from + 1 >= key.size()) continue;
-      const std::uint32_t pair = (std::uint32_t{b0} << 8) | static_cast<std::uint8_t>(key[from + 1]);
+      const std::uint32_t pair =
+          (std::uint32_t{b0} << 8) | static_cast<std::uint8_t>(key[from + 1]);
       m_inKeys2[pair >> 6] |= std::uint64_t{1} << (pair & 63);
       std::uint64_t h = HashStep(HashStep(kFnvBasis, b0), static_cast<std::uint8_t>(key[from + 1]));
       for (std::size_t to = from + 2; to < key.size(); ++to) {
@@ -180,18 +258,20 @@ void TextEncoder::BuildPrefixSets() {
     }
   }
   std::size_t capacity = 16;
-  while (capacity < 2 * hashes.size()) capacity *= 2;
+  while (capacity < 2 * hashes.size())
+    capacity *= 2;
   m_inKeysLonger.assign(hashes.empty() ? 0 : capacity, 0);
   for (std::uint64_t h : hashes) {
     std::size_t slot = h & (capacity - 1);
-    while (m_inKeysLonger[slot] != 0 && m_inKeysLonger[slot] != h) slot = (slot + 1) & (capacity - 1);
+    while (m_inKeysLonger[slot] != 0 && m_inKeysLonger[slot] != h)
+      slot = (slot + 1) & (capacity - 1);
     m_inKeysLonger[slot] = h;
   }
 }
 
 // How many of the first `size` bytes a state keeps: the longest prefix that
 // occurs in some key past its first byte.
-std::size_t TextEncoder::KeptPrefix(const std::uint8_t* bytes, std::size_t size) const {
+inline std::size_t TextEncoder::KeptPrefix(const std::uint8_t* bytes, std::size_t size) const {
   if (size == 0 || !(m_inKeys1[bytes[0] >> 6] >> (bytes[0] & 63) & 1)) return 0;
   if (size == 1) return 1;
   const std::uint32_t pair = (std::uint32_t{bytes[0]} << 8) | bytes[1];
@@ -203,10 +283,17 @@ std::size_t TextEncoder::KeptPrefix(const std::uint8_t* bytes, std::size_t size)
     h = HashStep(h, bytes[m - 1]);
     const std::uint64_t want = h | 1;
     std::size_t slot = want & mask;
-    while (m_inKeysLonger[slot] != 0 && m_inKeysLonger[slot] != want) slot = (slot + 1) & mask;
+    while (m_inKeysLonger[slot] != 0 && m_inKeysLonger[slot] != want)
+      slot = (slot + 1) & mask;
     if (m_inKeysLonger[slot] == 0) return m - 1;
   }
   return size;
+}
+
+inline bool TextEncoder::SamePrefix(const State& state, std::uint64_t head, std::size_t size,
+                                    const std::uint8_t* bytes) const {
+  return state.PrefixSize == size && state.Head == head &&
+         (size <= 8 || std::memcmp(m_prefixes.data() + state.RestAt, bytes + 8, size - 8) == 0);
 }
 
 // The byte of the raw token at `pos` of the working text, or -1.
@@ -220,65 +307,69 @@ int TextEncoder::RawTokenAt(std::size_t pos) const {
   return HexDigitValue(m_text[digits]) * 16 + HexDigitValue(m_text[digits + 1]);
 }
 
-// Every item whose text begins at `pos`: entries with their parameter tokens
-// (a control code with fewer of them only where the text ends), and a raw
-// byte. Items that show no text are not among them.
-void TextEncoder::ItemsAt(std::size_t pos, std::vector<Item>& items) const {
-  items.clear();
+// Calls `visit` with every item whose text begins at `pos`: entries with
+// their parameter tokens (a control code with fewer of them only where the
+// text ends), and a raw byte. Items that show no text are not among them.
+template <class Visit>
+void TextEncoder::ForEachItem(std::size_t pos, Visit&& visit) const {
   const std::size_t size = m_text.size();
-  const auto& entries = m_table.Entries();
-  std::uint32_t node = m_rootChild[static_cast<std::uint8_t>(m_text[pos])];
-  for (std::size_t at = pos + 1; node != 0; ++at) {
+  const char* const text = m_text.data();
+  std::uint32_t node = 0;
+  for (std::size_t at = pos; at < size;) {
+    // The child for the next byte, if any.
     const Node& n = m_nodes[node];
-    for (std::uint32_t k = 0; k < n.ItemCount; ++k) {
-      const std::uint32_t entry = m_nodeItems[n.FirstItem + k];
-      const TableEntry& e = entries[entry];
-      const auto textSize = static_cast<std::uint32_t>(at - pos);
-      if (e.Kind != TokenKind::kControl || e.Params == 0) {
-        items.push_back({entry, textSize, 0});
+    const auto byte = static_cast<std::uint8_t>(text[at]);
+    if (!(n.Children & kFewChildren)) {
+      const ChildMap& map = m_maps[n.Children];
+      const std::uint64_t word = map.Bits[byte >> 6];
+      const std::uint64_t bit = std::uint64_t{1} << (byte & 63);
+      if (!(word & bit)) break;
+      node = n.FirstChild + map.Before[byte >> 6] + std::popcount(word & (bit - 1));
+    } else {
+      std::uint32_t child = n.FirstChild;
+      const std::uint32_t last = child + (n.Children & ~kFewChildren);
+      const std::uint8_t* const lead = m_leadBytes.data();
+      while (child != last && lead[child] < byte)
+        ++child;
+      if (child == last || lead[child] != byte) break;
+      node = child;
+    }
+    ++at;
+    const Node& reached = m_nodes[node];
+    const auto textSize = static_cast<std::uint32_t>(at - pos);
+    for (const Record *r = m_records.data() + reached.FirstRecord, *end = r + reached.RecordCount;
+         r != end; ++r) {
+      if (r->Params == 0) {
+        visit(Item{r, textSize, 0});
         continue;
       }
       std::uint32_t tokens = 0;
-      while (tokens < e.Params && RawTokenAt(at + tokens * m_tokenSize) >= 0) ++tokens;
+      while (tokens < r->Params && RawTokenAt(at + tokens * m_tokenSize) >= 0)
+        ++tokens;
       const auto withTokens = static_cast<std::uint32_t>(textSize + tokens * m_tokenSize);
-      if (tokens == e.Params || pos + withTokens == size) items.push_back({entry, withTokens, tokens});
+      if (tokens == r->Params || pos + withTokens == size) visit(Item{r, withTokens, tokens});
     }
-    if (at >= size) break;
-    const auto byte = static_cast<std::uint8_t>(m_text[at]);
-    const Edge* first = m_edges.data() + n.FirstEdge;
-    const Edge* last = first + n.EdgeCount;
-    const Edge* found;
-    if (n.EdgeCount <= 8) {
-      found = first;
-      while (found != last && found->Byte != byte) ++found;
-    } else {
-      found = std::lower_bound(first, last, byte,
-                               [](const Edge& edge, std::uint8_t b) { return edge.Byte < b; });
-      if (found != last && found->Byte != byte) found = last;
-    }
-    node = found == last ? 0 : found->Child;
   }
   const int raw = RawTokenAt(pos);
-  if (raw >= 0 && m_rawUse[static_cast<std::size_t>(raw)] != kRawNever)
-    items.push_back({kRawItem, static_cast<std::uint32_t>(m_tokenSize), 0});
+  if (raw >= 0 && !(m_raw[static_cast<std::size_t>(raw)].Flags & kNever))
+    visit(Item{&m_raw[static_cast<std::size_t>(raw)], static_cast<std::uint32_t>(m_tokenSize), 0});
 }
 
 // Writes the bytes of an item found at `pos`; gives their count.
-std::size_t TextEncoder::ItemBytes(const Item& item, std::size_t pos, std::uint8_t* out) const {
+inline std::size_t TextEncoder::ItemBytes(const Item& item, std::size_t pos,
+                                          std::uint8_t* out) const {
+  const Record& r = *item.Of;
+  std::memcpy(out, &r.Key, 8);
+  if (r.KeySize > 8) std::memcpy(out, m_table.Key(m_table.Entries()[r.Entry]).data(), r.KeySize);
+  if (r.Entry == kRawItem || item.Params == 0) return r.KeySize;
   const std::size_t digits = m_table.Style().RawLeft.size();
-  const auto byteAt = [&](std::size_t at) {
-    return static_cast<std::uint8_t>(HexDigitValue(m_text[at + digits]) * 16 +
-                                     HexDigitValue(m_text[at + digits + 1]));
-  };
-  if (item.Entry == kRawItem) {
-    out[0] = byteAt(pos);
-    return 1;
+  const std::size_t tokensAt = pos + item.TextSize - item.Params * m_tokenSize + digits;
+  for (std::uint32_t k = 0; k < item.Params; ++k) {
+    const char* hex = m_text.data() + tokensAt + k * m_tokenSize;
+    out[r.KeySize + k] =
+        static_cast<std::uint8_t>(HexDigitValue(hex[0]) * 16 + HexDigitValue(hex[1]));
   }
-  const TableEntry& e = m_table.Entries()[item.Entry];
-  std::memcpy(out, m_table.Key(e).data(), e.KeySize);
-  const std::size_t tokensAt = pos + item.TextSize - item.Params * m_tokenSize;
-  for (std::uint32_t k = 0; k < item.Params; ++k) out[e.KeySize + k] = byteAt(tokensAt + k * m_tokenSize);
-  return e.KeySize + item.Params;
+  return r.KeySize + item.Params;
 }
 
 // Finds the states of `pos` from those of the positions after it and
@@ -290,19 +381,17 @@ void TextEncoder::SolvePosition(std::size_t pos, bool mustEnd) {
   std::uint8_t* const buffer = m_bytes.data();
   m_pending.clear();
 
-  // Adds the encoding "bytes (buffer[0, length)), then state `next`" as a
-  // candidate for the state of its kept prefix, among `from` and m_pending.
+  // Adds an encoding as a candidate for the state of its kept prefix (whose
+  // bytes past the eighth are in the buffer): nothing when a state settled
+  // from `settled` on has that prefix, else the better of it and the pending
+  // one.
   const auto offer = [&](std::uint32_t cost, std::uint32_t entry, std::uint32_t textSize,
-                         std::uint32_t next, std::size_t length, std::size_t finalFrom) {
-    const std::size_t kept = KeptPrefix(buffer, std::min(length, m_window));
-    for (std::size_t s = finalFrom; s < m_states.size(); ++s) {
-      const State& f = m_states[s];
-      if (f.PrefixSize == kept && std::memcmp(m_prefixes.data() + f.PrefixAt, buffer, kept) == 0)
-        return;  // settled with fewer bytes
-    }
+                         std::uint32_t next, std::uint64_t head, std::size_t kept,
+                         std::size_t settled) {
+    for (std::size_t s = settled; s < m_states.size(); ++s)
+      if (SamePrefix(m_states[s], head, kept, buffer)) return;
     for (State& p : m_pending) {
-      if (p.PrefixSize != kept || std::memcmp(m_prefixes.data() + p.PrefixAt, buffer, kept) != 0)
-        continue;
+      if (!SamePrefix(p, head, kept, buffer)) continue;
       if (Better(cost, textSize, entry, next, p.Cost, p.TextSize, p.Entry, p.Next)) {
         p.Cost = cost;
         p.Entry = entry;
@@ -311,55 +400,61 @@ void TextEncoder::SolvePosition(std::size_t pos, bool mustEnd) {
       }
       return;
     }
-    const auto at = static_cast<std::uint32_t>(m_prefixes.size());
-    m_prefixes.insert(m_prefixes.end(), buffer, buffer + kept);
-    m_pending.push_back({cost, entry, textSize, next, at, static_cast<std::uint32_t>(kept)});
+    const auto restAt = static_cast<std::uint32_t>(m_prefixes.size());
+    if (kept > 8) m_prefixes.insert(m_prefixes.end(), buffer + 8, buffer + kept);
+    m_pending.push_back(
+        {head, cost, entry, textSize, next, static_cast<std::uint32_t>(kept), restAt});
   };
-  // Whether the item of `length` bytes at the buffer's start, `keySize` of
-  // them its key, is what decoding takes before state `next`; leaves the
-  // item and the state's prefix in the buffer.
-  const auto taken = [&](std::uint32_t entry, std::size_t length, const State& next,
-                         bool check) {
-    std::memcpy(buffer + length, m_prefixes.data() + next.PrefixAt, next.PrefixSize);
-    if (!check) return true;
-    const TableEntry* m = match(buffer, length + next.PrefixSize);
-    return entry == kRawItem ? m->Kind == TokenKind::kRaw : m == &entries[entry];
+  // Puts the prefix of state `next` after the item in buffer[0, length),
+  // tells whether decoding takes that item there, and if so offers it.
+  const auto extend = [&](const Record& r, std::uint32_t textSize, std::size_t length,
+                          std::uint32_t next, std::size_t settled) {
+    const State& state = m_states[next];
+    std::memcpy(buffer + length, &state.Head, 8);
+    if (state.PrefixSize > 8)
+      std::memcpy(buffer + length + 8, m_prefixes.data() + state.RestAt, state.PrefixSize - 8);
+    if (r.Flags & kCheck) {
+      const TableEntry* m = match(buffer, length + state.PrefixSize);
+      if (r.Entry == kRawItem ? m->Kind != TokenKind::kRaw : m != &entries[r.Entry]) return false;
+    }
+    const std::size_t kept = KeptPrefix(buffer, std::min(length + state.PrefixSize, m_window));
+    offer(static_cast<std::uint32_t>(length) + state.Cost, r.Entry, textSize, next,
+          HeadOf(buffer, kept), kept, settled);
+    return true;
   };
 
-  ItemsAt(pos, m_items);
-  for (const Item& item : m_items) {
+  ForEachItem(pos, [&](const Item& item) {
+    const Record& r = *item.Of;
     const std::size_t after = pos + item.TextSize;
     const std::uint32_t count = m_count[after];
-    if (count == 0) continue;
-    const bool isEnd = item.Entry != kRawItem && entries[item.Entry].Kind == TokenKind::kEnd;
-    const bool cut = item.Entry != kRawItem && item.Params < entries[item.Entry].Params;
+    if (count == 0) return;
+    const bool isEnd = (r.Flags & kIsEnd) != 0;
     // End tokens, and control codes short of parameters, only as the last
     // item; when the text ends with an end token's text, only end tokens.
-    if ((isEnd || cut) && after != size) continue;
-    if (after == size && (isEnd != mustEnd)) continue;
-    const std::size_t length = ItemBytes(item, pos, buffer);
-    const bool check = item.Entry == kRawItem
-                           ? m_rawUse[buffer[0]] == kRawChecked
-                           : static_cast<bool>(m_extendable[item.Entry]);
+    if ((isEnd || item.Params < r.Params) && after != size) return;
+    if (after == size && isEnd != mustEnd) return;
     const std::uint32_t first = m_first[after];
-    for (std::uint32_t s = first; s < first + count; ++s) {
-      const State& next = m_states[s];
-      if (!taken(item.Entry, length, next, check)) continue;
-      offer(static_cast<std::uint32_t>(length) + next.Cost, item.Entry, item.TextSize, s,
-            length + next.PrefixSize, m_states.size());
-      // An item as long as the window gives the same prefix whatever
-      // follows: the first state taken is the best.
-      if (length >= m_window) break;
+    if ((r.Flags & (kFixedPrefix | kCheck)) == kFixedPrefix) {
+      // Taken whatever follows, with the same prefix: the best state after.
+      offer(r.KeySize + m_states[first].Cost, r.Entry, item.TextSize, first, r.Head, r.Kept,
+            m_states.size());
+      return;
     }
-  }
+    const std::size_t length = ItemBytes(item, pos, buffer);
+    for (std::uint32_t s = first; s < first + count; ++s) {
+      // An item as long as the window gives the same prefix whatever
+      // follows: the first state that lets it be taken is the best.
+      if (extend(r, item.TextSize, length, s, m_states.size()) && length >= m_window) break;
+    }
+  });
 
   const auto better = [](const State& a, const State& b) {
     return Better(a.Cost, a.TextSize, a.Entry, a.Next, b.Cost, b.TextSize, b.Entry, b.Next);
   };
   const auto begin = static_cast<std::uint32_t>(m_states.size());
   m_first[pos] = begin;
-  if (m_silentEntries.empty()) {
-    std::sort(m_pending.begin(), m_pending.end(), better);
+  if (m_silent.empty()) {
+    if (m_pending.size() > 1) std::sort(m_pending.begin(), m_pending.end(), better);
     m_states.insert(m_states.end(), m_pending.begin(), m_pending.end());
   } else {
     // Entries without text stay at this position: settle the states in order
@@ -367,7 +462,8 @@ void TextEncoder::SolvePosition(std::size_t pos, bool mustEnd) {
     // they only add bytes.
     while (!m_pending.empty()) {
       std::uint32_t cheapest = m_pending[0].Cost;
-      for (const State& p : m_pending) cheapest = std::min(cheapest, p.Cost);
+      for (const State& p : m_pending)
+        cheapest = std::min(cheapest, p.Cost);
       const auto group = std::partition(m_pending.begin(), m_pending.end(),
                                         [&](const State& p) { return p.Cost == cheapest; });
       std::sort(m_pending.begin(), group, better);
@@ -376,12 +472,9 @@ void TextEncoder::SolvePosition(std::size_t pos, bool mustEnd) {
       m_pending.erase(m_pending.begin(), group);
       const auto settledTo = static_cast<std::uint32_t>(m_states.size());
       for (std::uint32_t s = settledFrom; s < settledTo; ++s) {
-        for (std::uint32_t entry : m_silentEntries) {
-          const State next = m_states[s];
-          const TableEntry& e = entries[entry];
-          std::memcpy(buffer, m_table.Key(e).data(), e.KeySize);
-          if (!taken(entry, e.KeySize, next, m_extendable[entry])) continue;
-          offer(e.KeySize + next.Cost, entry, 0, s, e.KeySize + next.PrefixSize, begin);
+        for (const Record& r : m_silent) {
+          const std::size_t length = ItemBytes(Item{&r, 0, 0}, pos, buffer);
+          extend(r, 0, length, s, begin);
         }
       }
     }
@@ -402,10 +495,11 @@ std::variant<std::string, EncodeFailure> TextEncoder::Encode(std::string_view te
   m_prefixes.clear();
   m_first.assign(size + 1, 0);
   m_count.assign(size + 1, 0);
-  m_states.push_back({0, kEndOfText, 0, 0, 0, 0});
+  m_states.push_back({0, 0, kEndOfText, 0, 0, 0, 0});
   m_first[size] = 0;
   m_count[size] = 1;
-  for (std::size_t pos = size; pos-- > 0;) SolvePosition(pos, mustEnd);
+  for (std::size_t pos = size; pos-- > 0;)
+    SolvePosition(pos, mustEnd);
   if (m_count[0] == 0) return Failure(text);
 
   std::string out;
@@ -414,11 +508,15 @@ std::variant<std::string, EncodeFailure> TextEncoder::Encode(std::string_view te
   std::size_t pos = 0;
   for (std::uint32_t s = m_first[0]; m_states[s].Entry != kEndOfText; s = m_states[s].Next) {
     const State& state = m_states[s];
-    Item item{state.Entry, state.TextSize, 0};
-    if (state.Entry != kRawItem) {
-      const TableEntry& e = m_table.Entries()[state.Entry];
-      if (e.Kind == TokenKind::kControl)
-        item.Params = static_cast<std::uint32_t>((state.TextSize - e.ShownSize) / m_tokenSize);
+    Item item{nullptr, state.TextSize, 0};
+    if (state.Entry == kRawItem) {
+      item.Of = &m_raw[static_cast<std::size_t>(RawTokenAt(pos))];
+    } else {
+      item.Of = &m_byEntry[state.Entry];
+      // Parameters given are the raw tokens after the control code's text.
+      const std::uint32_t shown = m_table.Entries()[state.Entry].ShownSize;
+      if (item.Of->Params > 0)
+        item.Params = static_cast<std::uint32_t>((state.TextSize - shown) / m_tokenSize);
     }
     const std::size_t length = ItemBytes(item, pos, buffer);
     out.append(reinterpret_cast<const char*>(buffer), length);
@@ -427,7 +525,7 @@ std::variant<std::string, EncodeFailure> TextEncoder::Encode(std::string_view te
   return out;
 }
 
-EncodeFailure TextEncoder::Failure(std::string_view original) {
+EncodeFailure TextEncoder::Failure(std::string_view original) const {
   // The furthest position that a chain of items from the start reaches
   // (whether or not decoding would take them) and from which the rest has
   // no encoding.
@@ -438,10 +536,10 @@ EncodeFailure TextEncoder::Failure(std::string_view original) {
   for (std::size_t pos = 0; pos < size; ++pos) {
     if (!reached[pos]) continue;
     if (m_count[pos] == 0) failed = pos;
-    ItemsAt(pos, m_items);
-    for (const Item& item : m_items) reached[pos + item.TextSize] = true;
+    ForEachItem(pos, [&](const Item& item) { reached[pos + item.TextSize] = true; });
   }
-  while (failed > 0 && IsContinuation(m_text[failed])) --failed;
+  while (failed > 0 && IsContinuation(m_text[failed]))
+    --failed;
 
   EncodeFailure failure;
   failure.Column = 1;
@@ -451,7 +549,8 @@ EncodeFailure TextEncoder::Failure(std::string_view original) {
   if (RawTokenAt(failed) >= 0) {
     length = m_tokenSize;
   } else {
-    while (failed + length < size && IsContinuation(m_text[failed + length])) ++length;
+    while (failed + length < size && IsContinuation(m_text[failed + length]))
+      ++length;
   }
   failure.Character = std::string(original.substr(failed, length));
   return failure;

@@ -65,52 +65,75 @@ class TextEncoder {
   // and the encoding of what follows it (Next). Prefix: the first bytes of
   // the encoding that a key before it could still combine with.
   struct State {
+    std::uint64_t Head;      // the prefix's first bytes (up to 8), the others zero
     std::uint32_t Cost;      // bytes in all
     std::uint32_t Entry;     // the first item's entry, kRawItem or kEndOfText
     std::uint32_t TextSize;  // bytes of text the first item covers
     std::uint32_t Next;      // the state after the first item, in m_states
-    std::uint32_t PrefixAt;  // in m_prefixes
     std::uint32_t PrefixSize;
+    std::uint32_t RestAt;  // the prefix's bytes past the eighth, in m_prefixes
   };
+  // What the search needs of an entry, or of a raw byte, in one place.
+  struct Record {
+    std::uint64_t Key;    // the key's first 8 bytes
+    std::uint64_t Head;   // kFixedPrefix: the prefix a state begun by the key alone keeps
+    std::uint32_t Entry;  // kRawItem for a raw byte
+    std::uint8_t KeySize;
+    std::uint8_t Params;  // control codes: parameter bytes
+    std::uint8_t Flags;
+    std::uint8_t Kept;  // kFixedPrefix: that prefix's size
+  };
+  // The trie over the entries' texts, numbered level by level so that the
+  // children of a node are consecutive and the busy upper levels close
+  // together.
+  static constexpr std::uint32_t kFewChildren = 0x80000000;
   struct Node {
-    std::uint32_t FirstEdge = 0, EdgeCount = 0;  // in m_edges, by byte
-    std::uint32_t FirstItem = 0, ItemCount = 0;  // entries whose text ends here, in m_nodeItems
+    std::uint32_t FirstChild = 0;   // children follow in byte order
+    std::uint32_t FirstRecord = 0;  // entries whose text ends here, in m_records
+    std::uint32_t RecordCount = 0;
+    // Many children: which bytes have one, in m_maps; few: kFewChildren | count.
+    std::uint32_t Children = kFewChildren;
   };
-  struct Edge {
-    std::uint8_t Byte;
-    std::uint32_t Child;
+  struct ChildMap {
+    std::uint64_t Bits[4];    // by byte
+    std::uint16_t Before[4];  // children in the words before
   };
   // An item found at a position: an entry with its parameters, or a raw byte.
   struct Item {
-    std::uint32_t Entry;
+    const Record* Of;
     std::uint32_t TextSize;
     std::uint32_t Params;  // parameter bytes given (control codes)
   };
 
+  Record MakeRecord(std::uint32_t entry, std::string_view key, std::uint8_t params,
+                    std::uint8_t flags) const;
   void BuildTrie();
   void BuildPrefixSets();
   std::size_t KeptPrefix(const std::uint8_t* bytes, std::size_t size) const;
+  bool SamePrefix(const State& state, std::uint64_t head, std::size_t size,
+                  const std::uint8_t* bytes) const;
   int RawTokenAt(std::size_t pos) const;
-  void ItemsAt(std::size_t pos, std::vector<Item>& items) const;
+  template <class Visit>
+  void ForEachItem(std::size_t pos, Visit&& visit) const;
   std::size_t ItemBytes(const Item& item, std::size_t pos, std::uint8_t* out) const;
   void SolvePosition(std::size_t pos, bool mustEnd);
-  EncodeFailure Failure(std::string_view original);
+  EncodeFailure Failure(std::string_view original) const;
 
   const CompiledTable& m_table;
-  std::size_t m_window = 0;  // bytes a state keeps at most: the longest key less one
+  std::size_t m_window = 0;     // bytes a state keeps at most: the longest key less one
   std::size_t m_tokenSize = 0;  // size of one raw token
   std::vector<Node> m_nodes;
-  std::vector<Edge> m_edges;
-  std::vector<std::uint32_t> m_nodeItems;
-  std::vector<std::uint32_t> m_rootChild;  // by first byte: node, or 0 for none
+  std::vector<std::uint8_t> m_leadBytes;  // by node: the byte that leads to it from its parent
+  std::vector<ChildMap> m_maps;
+  std::vector<Record> m_records;        // by node: the entries whose text ends there
+  std::vector<Record> m_byEntry;        // by entry
+  std::vector<Record> m_raw;            // by byte: the byte read raw
+  std::vector<Record> m_silent;         // entries that show no text
   std::vector<std::string> m_endTexts;  // the end tokens' texts, raw digits upper-cased
-  std::vector<std::uint32_t> m_silentEntries;  // entries that show no text
-  std::vector<bool> m_extendable;  // by entry: a longer key begins with its key
-  std::vector<std::uint8_t> m_rawUse;  // by byte: kRawNever, kRawChecked or kRawFree
   // Byte strings that occur in some key past its first byte: a state keeps
   // the longest prefix of its encoding that is one of them.
-  std::vector<std::uint64_t> m_inKeys1;  // 256 bits
-  std::vector<std::uint64_t> m_inKeys2;  // 65536 bits
+  std::vector<std::uint64_t> m_inKeys1;       // 256 bits
+  std::vector<std::uint64_t> m_inKeys2;       // 65536 bits
   std::vector<std::uint64_t> m_inKeysLonger;  // hashes of longer ones, open addressing
 
   // Working memory of Encode.
@@ -119,7 +142,6 @@ class TextEncoder {
   std::vector<std::uint8_t> m_prefixes;
   std::vector<std::uint32_t> m_first;  // by position: its states begin in m_states
   std::vector<std::uint32_t> m_count;
-  std::vector<Item> m_items;
   std::vector<State> m_pending;
   std::vector<std::uint8_t> m_bytes;
 };
