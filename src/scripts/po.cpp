@@ -77,7 +77,9 @@ void AppendString(std::string& out, const char* keyword, std::string_view text) 
   for (std::size_t i = 0; i < text.size(); ++i) {
     AppendEscaped(piece, text.substr(i, 1));
     if (text[i] == '\n' || i + 1 == text.size()) {
-      out += "\"" + piece + "\"\n";
+      out += '"';
+      out += piece;
+      out += "\"\n";
       piece.clear();
       cut = std::string::npos;
       continue;
@@ -85,7 +87,10 @@ void AppendString(std::string& out, const char* keyword, std::string_view text) 
     if (text[i] == ' ') cut = piece.size();
     // A long line ends after a space (never inside a UTF-8 character).
     if (piece.size() + 2 > kWidth && cut != std::string::npos && cut < piece.size()) {
-      out += "\"" + piece.substr(0, cut) + "\"\n";
+      // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "x" + s.
+      out += '"';
+      out.append(piece, 0, cut);
+      out += "\"\n";
       piece.erase(0, cut);
       cut = std::string::npos;
     }
