@@ -19,16 +19,35 @@ std::string Hex(std::int64_t value) {
   return text;
 }
 
-std::vector<std::uint8_t> ReadRom(const std::filesystem::path& path) {
-  const std::string bytes = ReadWholeFile(path);
-  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+// A file error (53, 70, 75, 76...) says only what went wrong; the same error
+// again, naming the file and what the project wanted it for. Refusals of the
+// file's contents already name it and pass through.
+[[noreturn]] void RethrowNamingFile(const AppError& e, const std::filesystem::path& path,
+                                    const std::string& what) {
+  if (e.Number() >= kErrBadInput) throw e;
+  throw AppError(e.Number(), e.Description() + ": " + path.string() + " (" + what + ")");
 }
 
-CompiledTable LoadProjectTable(const ProjectTable& table, const TableWarning& warn) {
-  if (table.Format == TableFormat::kClassic)
-    return CompiledTable::FromClassic(LoadTableFile(table.File), ProjectStyle());
-  return CompiledTable::FromExtended(LoadExtendedTableFile(table.File, table.Encoding, warn),
-                                     ProjectStyle());
+std::vector<std::uint8_t> ReadRom(const Project& project) {
+  try {
+    const std::string bytes = ReadWholeFile(project.Rom);
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+  } catch (const AppError& e) {
+    RethrowNamingFile(e, project.Rom, "la ROM del proyecto " + project.File.string());
+  }
+}
+
+CompiledTable LoadProjectTable(const Project& project, const ProjectTable& table,
+                               const TableWarning& warn) {
+  try {
+    if (table.Format == TableFormat::kClassic)
+      return CompiledTable::FromClassic(LoadTableFile(table.File), ProjectStyle());
+    return CompiledTable::FromExtended(LoadExtendedTableFile(table.File, table.Encoding, warn),
+                                       ProjectStyle());
+  } catch (const AppError& e) {
+    RethrowNamingFile(e, table.File,
+                      "la tabla " + table.Name + " de " + PlaceText(project, table.Place));
+  }
 }
 
 }  // namespace
@@ -48,12 +67,12 @@ const CompiledTable& OpenedProject::TableOf(const ProjectBlock& block) const {
 
 OpenedProject OpenProject(const std::filesystem::path& file, const TableWarning& warn) {
   Project project = LoadProject(file);
-  std::vector<std::uint8_t> rom = ReadRom(project.Rom);
+  std::vector<std::uint8_t> rom = ReadRom(project);
   CheckProjectAgainstRom(project, static_cast<std::int64_t>(rom.size()));
   AddressMap map(project.Map, static_cast<std::int64_t>(rom.size()));
   std::map<std::string, CompiledTable> tables;
   for (const ProjectTable& table : project.Tables)
-    tables.emplace(table.Name, LoadProjectTable(table, warn));
+    tables.emplace(table.Name, LoadProjectTable(project, table, warn));
   return OpenedProject{std::move(project), std::move(rom), std::move(map), std::move(tables)};
 }
 
@@ -83,8 +102,7 @@ BlockDump DumpBlock(const OpenedProject& project, const ProjectBlock& block) {
     if (p.Target) {
       byTarget[*p.Target].push_back(p.Offset);
     } else {
-      dump.Warnings.push_back(where + "el puntero en " + Hex(p.Offset) + " (valor " +
-                              Hex(p.Value) +
+      dump.Warnings.push_back(where + "el puntero en " + Hex(p.Offset) + " (valor " + Hex(p.Value) +
                               ") apunta fuera de la imagen; no tiene texto y no se cambiará.");
     }
   }
