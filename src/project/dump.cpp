@@ -97,35 +97,39 @@ BlockDump DumpBlock(const OpenedProject& project, const ProjectBlock& block) {
   }
 
   dump.Pointers = ReadPointers(rom, *block.Pointers, project.Map);
-  std::map<std::int64_t, std::vector<std::int64_t>> byTarget;
+  // (target, pointer offset) pairs: sorted, each target's run holds its
+  // pointers in ascending order.
+  std::vector<std::pair<std::int64_t, std::int64_t>> reaches;
+  reaches.reserve(dump.Pointers.size());
   for (const Pointer& p : dump.Pointers) {
     if (p.Target) {
-      byTarget[*p.Target].push_back(p.Offset);
+      reaches.emplace_back(*p.Target, p.Offset);
     } else {
       dump.Warnings.push_back(where + "el puntero en " + Hex(p.Offset) + " (valor " + Hex(p.Value) +
                               ") apunta fuera de la imagen; no tiene texto y no se cambiará.");
     }
   }
+  std::sort(reaches.begin(), reaches.end());
   const bool untilNext = block.StringEnd == Until::kNext;
-  for (auto it = byTarget.begin(); it != byTarget.end(); ++it) {
-    const std::int64_t offset = it->first;
-    const auto next = std::next(it);
+  for (std::size_t i = 0; i < reaches.size();) {
+    const std::int64_t offset = reaches[i].first;
+    std::vector<std::int64_t> pointers;
+    for (; i < reaches.size() && reaches[i].first == offset; ++i)
+      pointers.push_back(reaches[i].second);
     // The string stops at max_length and the end of the file; with "next",
     // also at the next string, end tokens not stopping it (the last string
     // ends at an end token).
     std::int64_t bound = std::min(size, offset + block.MaxLength);
-    const bool toNext = untilNext && next != byTarget.end() && next->first < bound;
-    if (toNext) bound = next->first;
-    const DecodedString s = DecodeString(table, rom, offset, {bound - 1, bound, !toNext});
+    const bool toNext = untilNext && i < reaches.size() && reaches[i].first < bound;
+    if (toNext) bound = reaches[i].first;
+    DecodedString s = DecodeString(table, rom, offset, {bound - 1, bound, !toNext});
     if (!toNext && !s.Ended) {
       dump.Warnings.push_back(where + "el texto en " + Hex(offset) + " se corta en " +
                               Hex(offset + s.Length) + " (max_length " +
                               std::to_string(block.MaxLength) +
                               " o fin del archivo) sin token de fin.");
     }
-    std::vector<std::int64_t> pointers = it->second;
-    std::sort(pointers.begin(), pointers.end());
-    dump.Strings.push_back({offset, s.Length, s.Ended, std::move(pointers), s.Text});
+    dump.Strings.push_back({offset, s.Length, s.Ended, std::move(pointers), std::move(s.Text)});
   }
   return dump;
 }
