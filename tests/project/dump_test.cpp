@@ -314,7 +314,7 @@ Scenario Make(const fs::path& folder, const MapCase& m, PointerFormat f, const O
         return !map.ToOffset(AddressOf(f, tableBank, v));
       });
       EXPECT_NE(outside, candidates.end()) << "no value leads outside the image";
-      value = *outside;
+      value = outside != candidates.end() ? *outside : 0;
       sc.Nulls.push_back(offset);
     } else {
       Expected& target = sc.Strings[targets[i]];
