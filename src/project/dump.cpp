@@ -13,16 +13,35 @@ namespace romscriber {
 
 namespace {
 
-std::vector<std::uint8_t> ReadRom(const std::filesystem::path& path) {
-  const std::string bytes = ReadWholeFile(path);
-  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+// A file error (53, 70, 75, 76...) says only what went wrong; the same error
+// again, naming the file and what the project wanted it for. Refusals of the
+// file's contents already name it and pass through.
+[[noreturn]] void RethrowNamingFile(const AppError& e, const std::filesystem::path& path,
+                                    const std::string& what) {
+  if (e.Number() >= kErrBadInput) throw e;
+  throw AppError(e.Number(), e.Description() + ": " + path.string() + " (" + what + ")");
 }
 
-CompiledTable LoadProjectTable(const ProjectTable& table, const TableWarning& warn) {
-  if (table.Format == TableFormat::kClassic)
-    return CompiledTable::FromClassic(LoadTableFile(table.File), ProjectStyle());
-  return CompiledTable::FromExtended(LoadExtendedTableFile(table.File, table.Encoding, warn),
-                                     ProjectStyle());
+std::vector<std::uint8_t> ReadRom(const Project& project) {
+  try {
+    const std::string bytes = ReadWholeFile(project.Rom);
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+  } catch (const AppError& e) {
+    RethrowNamingFile(e, project.Rom, "la ROM del proyecto " + project.File.string());
+  }
+}
+
+CompiledTable LoadProjectTable(const Project& project, const ProjectTable& table,
+                               const TableWarning& warn) {
+  try {
+    if (table.Format == TableFormat::kClassic)
+      return CompiledTable::FromClassic(LoadTableFile(table.File), ProjectStyle());
+    return CompiledTable::FromExtended(LoadExtendedTableFile(table.File, table.Encoding, warn),
+                                       ProjectStyle());
+  } catch (const AppError& e) {
+    RethrowNamingFile(e, table.File,
+                      "la tabla " + table.Name + " de " + PlaceText(project, table.Place));
+  }
 }
 
 }  // namespace
@@ -42,12 +61,12 @@ const CompiledTable& OpenedProject::TableOf(const ProjectBlock& block) const {
 
 OpenedProject OpenProject(const std::filesystem::path& file, const TableWarning& warn) {
   Project project = LoadProject(file);
-  std::vector<std::uint8_t> rom = ReadRom(project.Rom);
+  std::vector<std::uint8_t> rom = ReadRom(project);
   CheckProjectAgainstRom(project, static_cast<std::int64_t>(rom.size()));
   AddressMap map(project.Map, static_cast<std::int64_t>(rom.size()));
   std::map<std::string, CompiledTable> tables;
   for (const ProjectTable& table : project.Tables)
-    tables.emplace(table.Name, LoadProjectTable(table, warn));
+    tables.emplace(table.Name, LoadProjectTable(project, table, warn));
   return OpenedProject{std::move(project), std::move(rom), std::move(map), std::move(tables)};
 }
 
@@ -72,36 +91,40 @@ BlockDump DumpBlock(const OpenedProject& project, const ProjectBlock& block) {
   }
 
   dump.Pointers = ReadPointers(rom, *block.Pointers, project.Map);
-  std::map<std::int64_t, std::vector<std::int64_t>> byTarget;
+  // (target, pointer offset) pairs: sorted, each target's run holds its
+  // pointers in ascending order.
+  std::vector<std::pair<std::int64_t, std::int64_t>> reaches;
+  reaches.reserve(dump.Pointers.size());
   for (const Pointer& p : dump.Pointers) {
     if (p.Target) {
-      byTarget[*p.Target].push_back(p.Offset);
+      reaches.emplace_back(*p.Target, p.Offset);
     } else {
       dump.Warnings.push_back(where + "el puntero en " + OffsetHex(p.Offset) + " (valor " +
                               OffsetHex(p.Value) +
                               ") apunta fuera de la imagen; no tiene texto y no se cambiará.");
     }
   }
+  std::sort(reaches.begin(), reaches.end());
   const bool untilNext = block.StringEnd == Until::kNext;
-  for (auto it = byTarget.begin(); it != byTarget.end(); ++it) {
-    const std::int64_t offset = it->first;
-    const auto next = std::next(it);
+  for (std::size_t i = 0; i < reaches.size();) {
+    const std::int64_t offset = reaches[i].first;
+    std::vector<std::int64_t> pointers;
+    for (; i < reaches.size() && reaches[i].first == offset; ++i)
+      pointers.push_back(reaches[i].second);
     // The string stops at max_length and the end of the file; with "next",
     // also at the next string, end tokens not stopping it (the last string
     // ends at an end token).
     std::int64_t bound = std::min(size, offset + block.MaxLength);
-    const bool toNext = untilNext && next != byTarget.end() && next->first < bound;
-    if (toNext) bound = next->first;
-    const DecodedString s = DecodeString(table, rom, offset, {bound - 1, bound, !toNext});
+    const bool toNext = untilNext && i < reaches.size() && reaches[i].first < bound;
+    if (toNext) bound = reaches[i].first;
+    DecodedString s = DecodeString(table, rom, offset, {bound - 1, bound, !toNext});
     if (!toNext && !s.Ended) {
       dump.Warnings.push_back(where + "el texto en " + OffsetHex(offset) + " se corta en " +
                               OffsetHex(offset + s.Length) + " (max_length " +
                               std::to_string(block.MaxLength) +
                               " o fin del archivo) sin token de fin.");
     }
-    std::vector<std::int64_t> pointers = it->second;
-    std::sort(pointers.begin(), pointers.end());
-    dump.Strings.push_back({offset, s.Length, s.Ended, std::move(pointers), s.Text});
+    dump.Strings.push_back({offset, s.Length, s.Ended, std::move(pointers), std::move(s.Text)});
   }
   return dump;
 }

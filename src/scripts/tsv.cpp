@@ -12,21 +12,16 @@ constexpr std::string_view kHeader = "id\tpointers\toffset\toriginal\ttranslatio
 constexpr std::size_t kColumns = 5;
 
 void AppendEscaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      default:
-        out += c;
-    }
+  // Runs without a character to escape go in whole.
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\\' && c != '\t' && c != '\n') continue;
+    out.append(text.data() + run, i - run);
+    out += c == '\\' ? "\\\\" : c == '\t' ? "\\t" : "\\n";
+    run = i + 1;
   }
+  out.append(text.data() + run, text.size() - run);
 }
 
 std::string Unescape(std::string_view field, const std::string& fileName, int line,
@@ -73,7 +68,13 @@ std::vector<std::string_view> SplitTabs(std::string_view row) {
 }  // namespace
 
 std::string WriteTsv(const BlockScript& script) {
-  std::string out(kHeader);
+  // Room for the texts and the numbers of a row, so the text is built once.
+  std::size_t room = kHeader.size() + 1;
+  for (const ScriptString& s : script.Strings)
+    room += s.Original.size() + s.Translation.size() + 24 + 8 * s.Pointers.size();
+  std::string out;
+  out.reserve(room);
+  out += kHeader;
   out += '\n';
   for (const ScriptString& s : script.Strings) {
     out += std::to_string(s.Id);
