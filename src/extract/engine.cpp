@@ -102,11 +102,16 @@ struct Reach {
 // The decoder: the state of a decode and the one loop that decodes items.
 class Decoder {
  public:
+  // Bytes one item may read from its position: its key (the lookup reads two
+  // bytes whenever two are left, whatever the keys) and its parameters.
+  static std::size_t Lookahead(const CompiledTable& table) {
+    return std::max<std::size_t>(table.LongestKey(), 2) + table.MostParams();
+  }
+
   Decoder(const CompiledTable& table, ByteSource& source)
       : m_table(table),
-        m_rom(source, std::max<std::size_t>(table.LongestKey(), 1) + table.MostParams()),
-        m_lookahead(static_cast<std::int64_t>(std::max<std::size_t>(table.LongestKey(), 1) +
-                                              table.MostParams())) {}
+        m_rom(source, Lookahead(table)),
+        m_lookahead(static_cast<std::int64_t>(Lookahead(table))) {}
 
   std::int64_t Size() const { return m_rom.Size(); }
   std::uint8_t ByteAt(std::int64_t pos) { return m_rom.At(pos)[0]; }
