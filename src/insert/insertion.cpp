@@ -59,11 +59,15 @@ std::string Place(const BlockScript& script, const ScriptString& row) {
 // the encoder's failure; this only words the refusal.
 [[noreturn]] void RefuseEncoding(const BlockScript& script, const ScriptString& row,
                                  const EncodeFailure& failure) {
+  // A line break is named, not printed.
+  const std::string character =
+      failure.Character == "\n" ? "\\n» (un salto de línea" : failure.Character;
   throw AppError(kErrCannotEncode,
                  Place(script, row) + ": bloque " + script.Block + ", texto " +
                      std::to_string(row.Id) + ", columna " + std::to_string(failure.Column) +
-                     ": ninguna entrada de la tabla da «" + failure.Character +
-                     "»; cámbielo o añada una entrada a la tabla.");
+                     ": ninguna entrada de la tabla da «" + character +
+                     (failure.Character == "\n" ? ")" : "»") +
+                     "; cámbielo o añada una entrada a la tabla.");
 }
 
 // The strings of one block with their new bytes, in offset order.
