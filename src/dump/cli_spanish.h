@@ -12,7 +12,21 @@
 
 namespace romscriber {
 
-inline void SpanishHelp(CLI::App& app, const std::string& version) {
+// A formatter whose usage lines are given rather than made from the options,
+// for a program with more than one form.
+class UsageFormatter : public CLI::Formatter {
+ public:
+  explicit UsageFormatter(std::string usage) : m_usage(std::move(usage)) {}
+  std::string make_usage(const CLI::App*, std::string) const override { return m_usage; }
+
+ private:
+  std::string m_usage;
+};
+
+// `usage`, when given, replaces the usage line CLI11 makes ("Uso: ...\n").
+inline void SpanishHelp(CLI::App& app, const std::string& version,
+                        const std::string& usage = {}) {
+  if (!usage.empty()) app.formatter(std::make_shared<UsageFormatter>(usage));
   auto formatter = app.get_formatter();
   formatter->label("Usage", "Uso");
   formatter->label("OPTIONS", "OPCIONES");

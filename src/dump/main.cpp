@@ -40,7 +40,10 @@ int main(int argc, char** argv) {
       "con la tabla y escribe cada script como <offset>.txt en la carpeta de salida; o, con "
       "--project, vuelca cada bloque de un proyecto en un guion (Atlas, TSV o PO).",
       "romscriber-dump");
-  romscriber::SpanishHelp(app, std::string(romscriber::kVersion));
+  romscriber::SpanishHelp(app, std::string(romscriber::kVersion),
+                          "Uso: romscriber-dump [OPCIONES] ROM TABLE START END\n"
+                          "     romscriber-dump --project FILE [--format atlas|tsv|po] "
+                          "[--out CARPETA]\n");
 
   DumpOptions options;
   romscriber::ProjectDumpOptions project;
