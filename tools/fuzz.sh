@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a set time.
-#   tools/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]     (default 60; table engine hex)
+#   tools/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]     (default 60; every target)
 # Prints executions and findings per target; crashing inputs are kept in
 # build-fuzz/artifacts/<target>/ (copy each into fuzz/regressions/<target>/).
 set -euo pipefail
@@ -11,7 +11,7 @@ ensure_packages clang libclang-rt-14-dev
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(table engine hex)
+[ ${#targets[@]} -gt 0 ] || targets=(table engine hex extended_table extended_engine scripts)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROMSCRIBER_FUZZ=ON \
   -DROMSCRIBER_TESTS=OFF -DROMSCRIBER_WINDOW=OFF -DROMSCRIBER_DUMP=OFF -DROMSCRIBER_BENCH=OFF >/dev/null
