@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "hex/hex.h"
@@ -34,15 +35,34 @@ constexpr std::uint8_t kIsEnd = 1;        // an end token
 constexpr std::uint8_t kCheck = 2;        // longer keys begin with its key: test what follows
 constexpr std::uint8_t kFixedPrefix = 4;  // its key alone gives the state's prefix (Head, Kept)
 constexpr std::uint8_t kNever = 8;        // a raw byte that a one-byte key reads
+constexpr std::uint8_t kLast = 16;        // the last entry of its text in m_records
 
-// Children a trie node searches one by one; more are looked up in a map.
-constexpr std::size_t kShortList = 4;
+// A slot of the text index without entries of its own text.
+constexpr std::uint32_t kNoRecords = 0xFFFFFFFF;
+// Slot::Length: the text's length, and whether longer texts begin with it.
+constexpr std::uint32_t kLengthMask = 0x7FFFFFFF;
+constexpr std::uint32_t kHasLonger = 0x80000000;
 
 constexpr std::uint64_t kFnvBasis = 0xcbf29ce484222325ULL;
 constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
 
 std::uint64_t HashStep(std::uint64_t h, std::uint8_t byte) {
   return (h ^ byte) * kFnvPrime;
+}
+
+// The key of the first `length` bytes of a text in the text index from that
+// of its first length - 1: up to 8 bytes the bytes themselves, beyond that a
+// hash of them.
+std::uint64_t NextWord(std::uint64_t word, std::size_t length, std::uint8_t byte) {
+  if (length <= 8) return word | std::uint64_t{byte} << (8 * (length - 1));
+  return HashStep(word, byte);
+}
+
+// Where the text index looks first for a key of `length` bytes: the top bits
+// of a multiplicative hash.
+std::size_t FirstSlot(std::uint64_t word, std::size_t length, unsigned shift) {
+  return static_cast<std::size_t>(((word ^ (length * 0x9E3779B97F4A7C15ULL)) * 0xFF51AFD7ED558CCDULL) >>
+                                  shift);
 }
 
 bool IsUpperHex(char c) {
@@ -131,11 +151,14 @@ TextEncoder::TextEncoder(const CompiledTable& table) : m_table(table) {
     if (e.ShownSize == 0 && e.Kind != TokenKind::kEnd && params == 0)
       m_silent.push_back(m_byEntry.back());
   }
-  BuildTrie();
-  // The trie holds entry numbers until now; its own copies of the records
-  // keep those of one node together.
-  for (Record& r : m_records)
-    r = m_byEntry[r.Entry];
+  BuildTextIndex();
+  // The index holds entry numbers until now; its own copies of the records
+  // keep those of one text together, the last one marked.
+  for (std::size_t i = 0; i < m_records.size(); ++i) {
+    const bool last = m_records[i].Flags & kLast;
+    m_records[i] = m_byEntry[m_records[i].Entry];
+    if (last) m_records[i].Flags |= kLast;
+  }
 }
 
 TextEncoder::Record TextEncoder::MakeRecord(std::uint32_t entry, std::string_view key,
@@ -162,75 +185,74 @@ TextEncoder::Record TextEncoder::MakeRecord(std::uint32_t entry, std::string_vie
   return r;
 }
 
-void TextEncoder::BuildTrie() {
-  // A trie over the entries' texts (raw token digits upper-cased), built
-  // with lists of children and then laid out flat.
-  struct Building {
-    std::vector<std::pair<std::uint8_t, std::uint32_t>> Children;
-    std::vector<std::uint32_t> Entries;
-  };
-  std::vector<Building> nodes(1);
+void TextEncoder::BuildTextIndex() {
+  // The entries' texts (raw token digits upper-cased) one after the other.
   const auto& entries = m_table.Entries();
-  std::string text;
+  std::vector<std::uint32_t> textAt(entries.size() + 1, 0);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const TableEntry& e = entries[i];
-    if (e.ShownSize == 0) continue;
-    text.assign(m_table.Shown(e));
-    UpperRawDigits(text, m_table.Style());
-    std::uint32_t node = 0;
-    for (char c : text) {
-      const auto byte = static_cast<std::uint8_t>(c);
-      auto& children = nodes[node].Children;
-      auto found = std::find_if(children.begin(), children.end(),
-                                [&](const auto& child) { return child.first == byte; });
-      if (found == children.end()) {
-        const auto child = static_cast<std::uint32_t>(nodes.size());
-        nodes[node].Children.emplace_back(byte, child);
-        nodes.emplace_back();
-        node = child;
-      } else {
-        node = found->second;
-      }
+    if (e.ShownSize > 0) {
+      const std::size_t from = m_textPool.size();
+      m_textPool.append(m_table.Shown(e));
+      std::string text = m_textPool.substr(from);
+      UpperRawDigits(text, m_table.Style());
+      m_textPool.replace(from, text.size(), text);
+      m_longestText = std::max(m_longestText, text.size());
     }
-    nodes[node].Entries.push_back(static_cast<std::uint32_t>(i));
+    textAt[i + 1] = static_cast<std::uint32_t>(m_textPool.size());
   }
-  // Number the nodes level by level, each node's children in byte order.
-  std::vector<std::uint32_t> order{0};  // old numbers in the new order
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    auto& children = nodes[order[k]].Children;
-    std::sort(children.begin(), children.end());
-    for (const auto& child : children)
-      order.push_back(child.second);
-  }
-  m_nodes.resize(nodes.size());
-  m_leadBytes.resize(nodes.size());
-  std::uint32_t nextChild = 1;
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    const Building& old = nodes[order[k]];
-    Node& n = m_nodes[k];
-    n.FirstChild = nextChild;
-    nextChild += static_cast<std::uint32_t>(old.Children.size());
-    if (old.Children.size() > kShortList) {
-      ChildMap map{};
-      for (const auto& child : old.Children)
-        map.Bits[child.first >> 6] |= std::uint64_t{1} << (child.first & 63);
-      for (int w = 1; w < 4; ++w)
-        map.Before[w] =
-            static_cast<std::uint16_t>(map.Before[w - 1] + std::popcount(map.Bits[w - 1]));
-      n.Children = static_cast<std::uint32_t>(m_maps.size());
-      m_maps.push_back(map);
-    } else {
-      n.Children = kFewChildren | static_cast<std::uint32_t>(old.Children.size());
+  // Every prefix of every text once, in the order first met, with the
+  // entries whose text it is in table order.
+  struct Prefix {
+    std::uint32_t TextAt;  // in m_textPool
+    std::uint32_t Length;
+    bool Longer = false;
+    std::vector<std::uint32_t> Entries;
+  };
+  std::vector<Prefix> prefixes;
+  std::unordered_map<std::string_view, std::uint32_t> known;
+  const std::string_view pool = m_textPool;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::size_t size = textAt[i + 1] - textAt[i];
+    for (std::size_t length = 1; length <= size; ++length) {
+      const auto [it, added] = known.emplace(pool.substr(textAt[i], length),
+                                             static_cast<std::uint32_t>(prefixes.size()));
+      if (added)
+        prefixes.push_back({textAt[i], static_cast<std::uint32_t>(length), false, {}});
+      Prefix& p = prefixes[it->second];
+      if (length < size) p.Longer = true;
+      if (length == size) p.Entries.push_back(static_cast<std::uint32_t>(i));
     }
-    for (std::size_t c = 0; c < old.Children.size(); ++c)
-      m_leadBytes[n.FirstChild + c] = old.Children[c].first;
-    n.FirstRecord = static_cast<std::uint32_t>(m_records.size());
-    n.RecordCount = static_cast<std::uint32_t>(old.Entries.size());
-    for (std::size_t i = 0; i < n.RecordCount; ++i) {
+  }
+  // Laid out in a table at most half full.
+  std::size_t capacity = 16;
+  unsigned bits = 4;
+  while (capacity < 2 * prefixes.size()) {
+    capacity *= 2;
+    ++bits;
+  }
+  m_slotShift = 64 - bits;
+  m_slots.assign(capacity, Slot{0, kNoRecords, 0});
+  m_slotText.assign(capacity, 0);
+  for (const Prefix& p : prefixes) {
+    std::uint64_t word = 0;
+    for (std::size_t length = 1; length <= p.Length; ++length)
+      word = NextWord(word, length, static_cast<std::uint8_t>(pool[p.TextAt + length - 1]));
+    std::size_t at = FirstSlot(word, p.Length, m_slotShift);
+    while (m_slots[at].Length != 0)
+      at = (at + 1) & (capacity - 1);
+    Slot& slot = m_slots[at];
+    slot.Word = word;
+    slot.Length = p.Length | (p.Longer ? kHasLonger : 0);
+    m_slotText[at] = p.TextAt;
+    if (p.Entries.empty()) continue;
+    slot.Records = static_cast<std::uint32_t>(m_records.size());
+    for (std::uint32_t entry : p.Entries) {
       Record r{};
-      r.Entry = old.Entries[i];
+      r.Entry = entry;
       m_records.push_back(r);
     }
+    m_records.back().Flags = kLast;
   }
 }
 
@@ -300,6 +322,7 @@ inline bool TextEncoder::SamePrefix(const State& state, std::uint64_t head, std:
 int TextEncoder::RawTokenAt(std::size_t pos) const {
   const DecodeStyle& style = m_table.Style();
   if (pos + m_tokenSize > m_text.size()) return -1;
+  if (!style.RawLeft.empty() && m_text[pos] != style.RawLeft[0]) return -1;
   if (m_text.compare(pos, style.RawLeft.size(), style.RawLeft) != 0) return -1;
   const std::size_t digits = pos + style.RawLeft.size();
   if (!IsUpperHex(m_text[digits]) || !IsUpperHex(m_text[digits + 1])) return -1;
@@ -314,40 +337,59 @@ template <class Visit>
 void TextEncoder::ForEachItem(std::size_t pos, Visit&& visit) const {
   const std::size_t size = m_text.size();
   const char* const text = m_text.data();
-  std::uint32_t node = 0;
-  for (std::size_t at = pos; at < size;) {
-    // The child for the next byte, if any.
-    const Node& n = m_nodes[node];
-    const auto byte = static_cast<std::uint8_t>(text[at]);
-    if (!(n.Children & kFewChildren)) {
-      const ChildMap& map = m_maps[n.Children];
-      const std::uint64_t word = map.Bits[byte >> 6];
-      const std::uint64_t bit = std::uint64_t{1} << (byte & 63);
-      if (!(word & bit)) break;
-      node = n.FirstChild + map.Before[byte >> 6] + std::popcount(word & (bit - 1));
-    } else {
-      std::uint32_t child = n.FirstChild;
-      const std::uint32_t last = child + (n.Children & ~kFewChildren);
-      const std::uint8_t* const lead = m_leadBytes.data();
-      while (child != last && lead[child] < byte)
-        ++child;
-      if (child == last || lead[child] != byte) break;
-      node = child;
-    }
-    ++at;
-    const Node& reached = m_nodes[node];
-    const auto textSize = static_cast<std::uint32_t>(at - pos);
-    for (const Record *r = m_records.data() + reached.FirstRecord, *end = r + reached.RecordCount;
-         r != end; ++r) {
-      if (r->Params == 0) {
-        visit(Item{r, textSize, 0});
-        continue;
+  const std::size_t mask = m_slots.size() - 1;
+  const std::size_t longest = std::min(size - pos, m_longestText);
+  std::uint64_t word = 0;
+  // The slots of a run of lengths are all found before any item is visited,
+  // so that their reads overlap.
+  constexpr std::size_t kRun = 16;
+  const Slot* found[kRun];
+  bool more = true;
+  for (std::size_t from = 1; more && from <= longest; from += kRun) {
+    const std::size_t to = std::min(longest + 1, from + kRun);
+    std::size_t count = 0;
+    for (std::size_t length = from; length < to; ++length) {
+      // The slot of the text's first `length` bytes from `pos`, if any.
+      word = NextWord(word, length, static_cast<std::uint8_t>(text[pos + length - 1]));
+      std::size_t at = FirstSlot(word, length, m_slotShift);
+      const Slot* slot;
+      for (;; at = (at + 1) & mask) {
+        slot = &m_slots[at];
+        const std::uint32_t slotLength = slot->Length & kLengthMask;
+        if (slotLength == 0) break;
+        if (slotLength == length && slot->Word == word &&
+            (length <= 8 ||
+             std::memcmp(m_textPool.data() + m_slotText[at], text + pos, length) == 0))
+          break;
       }
-      std::uint32_t tokens = 0;
-      while (tokens < r->Params && RawTokenAt(at + tokens * m_tokenSize) >= 0)
-        ++tokens;
-      const auto withTokens = static_cast<std::uint32_t>(textSize + tokens * m_tokenSize);
-      if (tokens == r->Params || pos + withTokens == size) visit(Item{r, withTokens, tokens});
+      if (slot->Length == 0) {
+        more = false;
+        break;
+      }
+      found[count++] = slot;
+      if (slot->Records != kNoRecords) __builtin_prefetch(m_records.data() + slot->Records);
+      if (!(slot->Length & kHasLonger)) {
+        more = false;
+        break;
+      }
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+      const Slot* slot = found[k];
+      if (slot->Records == kNoRecords) continue;
+      const auto textSize = static_cast<std::uint32_t>(from + k);
+      const std::size_t end = pos + textSize;
+      for (const Record* r = m_records.data() + slot->Records;; ++r) {
+        if (r->Params == 0) {
+          visit(Item{r, textSize, 0});
+        } else {
+          std::uint32_t tokens = 0;
+          while (tokens < r->Params && RawTokenAt(end + tokens * m_tokenSize) >= 0)
+            ++tokens;
+          const auto withTokens = static_cast<std::uint32_t>(textSize + tokens * m_tokenSize);
+          if (tokens == r->Params || pos + withTokens == size) visit(Item{r, withTokens, tokens});
+        }
+        if (r->Flags & kLast) break;
+      }
     }
   }
   const int raw = RawTokenAt(pos);

@@ -83,20 +83,15 @@ class TextEncoder {
     std::uint8_t Flags;
     std::uint8_t Kept;  // kFixedPrefix: that prefix's size
   };
-  // The trie over the entries' texts, numbered level by level so that the
-  // children of a node are consecutive and the busy upper levels close
-  // together.
-  static constexpr std::uint32_t kFewChildren = 0x80000000;
-  struct Node {
-    std::uint32_t FirstChild = 0;   // children follow in byte order
-    std::uint32_t FirstRecord = 0;  // entries whose text ends here, in m_records
-    std::uint32_t RecordCount = 0;
-    // Many children: which bytes have one, in m_maps; few: kFewChildren | count.
-    std::uint32_t Children = kFewChildren;
-  };
-  struct ChildMap {
-    std::uint64_t Bits[4];    // by byte
-    std::uint16_t Before[4];  // children in the words before
+  // The entries' texts and every prefix of them, in a hash table with open
+  // addressing: finding the entries whose texts begin at a position probes
+  // one slot per length, and as the slot of each length depends only on the
+  // text, the probes of successive lengths overlap in memory rather than
+  // waiting on one another as the steps down a tree would.
+  struct Slot {
+    std::uint64_t Word;     // up to 8 bytes: the bytes themselves; longer: their hash
+    std::uint32_t Records;  // first entry whose text is exactly this, in m_records
+    std::uint32_t Length;  // bytes (0: an empty slot), kHasLonger when longer texts begin so
   };
   // An item found at a position: an entry with its parameters, or a raw byte.
   struct Item {
@@ -107,7 +102,7 @@ class TextEncoder {
 
   Record MakeRecord(std::uint32_t entry, std::string_view key, std::uint8_t params,
                     std::uint8_t flags) const;
-  void BuildTrie();
+  void BuildTextIndex();
   void BuildPrefixSets();
   std::size_t KeptPrefix(const std::uint8_t* bytes, std::size_t size) const;
   bool SamePrefix(const State& state, std::uint64_t head, std::size_t size,
@@ -122,10 +117,12 @@ class TextEncoder {
   const CompiledTable& m_table;
   std::size_t m_window = 0;     // bytes a state keeps at most: the longest key less one
   std::size_t m_tokenSize = 0;  // size of one raw token
-  std::vector<Node> m_nodes;
-  std::vector<std::uint8_t> m_leadBytes;  // by node: the byte that leads to it from its parent
-  std::vector<ChildMap> m_maps;
-  std::vector<Record> m_records;        // by node: the entries whose text ends there
+  std::vector<Slot> m_slots;            // a power of two of them
+  std::vector<std::uint32_t> m_slotText;  // by slot, texts past 8 bytes: where in m_textPool
+  std::string m_textPool;                 // the entries' texts, raw token digits upper-cased
+  unsigned m_slotShift = 64;
+  std::size_t m_longestText = 0;
+  std::vector<Record> m_records;        // by slot: the entries whose text it is
   std::vector<Record> m_byEntry;        // by entry
   std::vector<Record> m_raw;            // by byte: the byte read raw
   std::vector<Record> m_silent;         // entries that show no text
