@@ -20,10 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// An extended table: letters, a two-byte word, a line break, a control code
-// with one parameter, an end token.
+// An extended table: letters, two-byte words (one with a text longer than
+// eight bytes), a line break, a control code with one parameter, an end
+// token.
 constexpr char kTable[] =
-    "/00=<fin>\n*0A\n20= \n4142=<ab>\n$F0=[c],1\n41=A\n42=B\n43=C\n44=D\n45=E\n4F=O\n53=S\n";
+    "/00=<fin>\n*0A\n20= \n4142=<ab>\n4344=<caballero>\n$F0=[c],1\n41=A\n42=B\n43=C\n44=D\n"
+    "45=E\n4F=O\n53=S\n";
 constexpr char kLetters[] = "ABCDEOS ";
 
 struct MapCase {
@@ -137,9 +139,15 @@ std::string Translation(std::mt19937& rng) {
   std::string text;
   for (int n = pick(1, 20); n > 0; --n) {
     const int kind = pick(0, 12);
-    text += kind == 0 ? "\n" : kind == 1 ? "<ab>" : kind == 2 ? "[c]<$7F>" : std::string(1, kLetters[pick(0, 7)]);
+    text += kind == 0   ? "\n"
+            : kind == 1 ? "<ab>"
+            : kind == 2 ? "[c]<$7F>"
+            : kind == 3 ? "<caballero>"
+                        : std::string(1, kLetters[pick(0, 7)]);
   }
-  if (text.find("AB") != std::string::npos) return Translation(rng);
+  // "CD" cannot be given either: 43 44 read as <caballero>.
+  if (text.find("AB") != std::string::npos || text.find("CD") != std::string::npos)
+    return Translation(rng);
   if (pick(0, 2)) text += "<fin>";
   return text;
 }
