@@ -84,8 +84,8 @@ enum class Event {
   kLast,       // the next position is past the last one, or past the file
   kService,    // events are due before the next position
   kStop,       // a stop was requested before the next position
-  kEnd,        // an end entry was read (LastEntry)
-  kPause,      // a classic pause entry was read (LastEntry)
+  kEnd,        // an end entry was read (LastItem)
+  kPause,      // a classic pause entry was read (LastItem)
   kIndicator,  // block mode's indicator byte was read
   kFull,       // the text passed its limit
 };
@@ -146,13 +146,12 @@ class Decoder {
     // fixed-size copy.
     // The entry is read before the copy, which could alias it as far as the
     // compiler knows.
-    const auto append = [&](const TableEntry& e) {
-      const std::size_t size = e.ShownSize;
-      const char* const text = texts + e.ShownAt;
-      if (size <= kShownSlack) {
-        std::memcpy(out + length, text, kShownSlack);
+    const auto append = [&](const LookupItem& item) {
+      const std::size_t size = item.ShownSize;
+      if (size <= LookupItem::kInline) {
+        std::memcpy(out + length, item.Text, LookupItem::kInline);
       } else {
-        std::memcpy(out + length, text, size);
+        std::memcpy(out + length, texts + item.ShownAt, size);
       }
       length += size;
     };
@@ -187,7 +186,7 @@ class Decoder {
         open = true;
         start = pos;
       }
-      const TableEntry* entry = match(bytes, static_cast<std::size_t>(bound - pos));
+      const LookupItem* entry = match(bytes, static_cast<std::size_t>(bound - pos));
       if (bytes[0] == indicator && entry->KeySize == 1) {
         ++pos;
         event = Event::kIndicator;
@@ -197,7 +196,7 @@ class Decoder {
       pos += entry->KeySize;
       if (kind > TokenKind::kRaw) {
         if (kind != TokenKind::kControl) {
-          LastEntry = entry;
+          LastItem = entry;
           event = kind == TokenKind::kEnd ? Event::kEnd : Event::kPause;
           break;
         }
@@ -206,7 +205,7 @@ class Decoder {
         // the bound: those that exist are shown.
         const std::int64_t taken = std::min<std::int64_t>(entry->Params, bound - pos);
         for (std::int64_t i = 0; i < taken; ++i)
-          append(m_table.RawEntry(bytes[entry->KeySize + i]));
+          append(m_table.RawItem(bytes[entry->KeySize + i]));
         pos += taken;
       } else {
         append(*entry);
@@ -234,7 +233,9 @@ class Decoder {
 
   std::string_view Text() const { return {m_text.data(), m_length}; }
   // What the last end or pause entry shows.
-  std::string_view LastShown() const { return m_table.Shown(*LastEntry); }
+  std::string_view LastShown() const {
+    return {m_table.Data() + LastItem->ShownAt, LastItem->ShownSize};
+  }
   std::size_t TextSize() const { return m_length; }
   void ClearText() { m_length = 0; }
 
@@ -243,7 +244,7 @@ class Decoder {
   int Countdown = 1;            // positions until events are due
   bool Open = false;            // a script is under way
   std::int64_t Start = 0;       // where it began: its name
-  const TableEntry* LastEntry = nullptr;
+  const LookupItem* LastItem = nullptr;
 
  private:
   const CompiledTable& m_table;
@@ -475,7 +476,7 @@ DecodedString DecodeString(const CompiledTable& table, std::span<const std::uint
     d.Append(d.LastShown());
     if (event == Event::kEnd && limits.EndTokensStop) {
       out.Ended = true;
-      out.OnlyEnd = d.Pos - static_cast<std::int64_t>(d.LastEntry->KeySize) == offset;
+      out.OnlyEnd = d.Pos - static_cast<std::int64_t>(d.LastItem->KeySize) == offset;
       break;
     }
   }
