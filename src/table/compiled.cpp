@@ -225,7 +225,8 @@ LookupItem CompiledTable::ItemOf(const TableEntry& e) const {
   item.KeySize = e.KeySize;
   item.Kind = e.Kind;
   item.Params = e.Params;
-  if (e.KeySize > 2) item.Third = static_cast<std::uint8_t>(m_text[e.KeyAt + 2]);
+  for (std::size_t i = 2; i < e.KeySize && i - 2 < LookupItem::kTail; ++i)
+    item.Tail[i - 2] = static_cast<std::uint8_t>(m_text[e.KeyAt + i]);
   return item;
 }
 
