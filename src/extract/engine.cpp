@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -81,11 +82,12 @@ class SpanSource : public ByteSource {
 
 // Why the decode loop handed control back to its driver.
 enum class Event {
+  kMore,       // the loop's own: the bytes at hand are used up
   kLast,       // the next position is past the last one, or past the file
   kService,    // events are due before the next position
   kStop,       // a stop was requested before the next position
-  kEnd,        // an end entry was read (LastEntry)
-  kPause,      // a classic pause entry was read (LastEntry)
+  kEnd,        // an end entry was read (LastItem)
+  kPause,      // a classic pause entry was read (LastItem)
   kIndicator,  // block mode's indicator byte was read
   kFull,       // the text passed its limit
 };
@@ -124,110 +126,117 @@ class Decoder {
   // before one-byte keys. Text items are appended; the others are events.
   //
   // The state lives in locals while the loop runs: the text written through
-  // `out` could alias the members as far as the compiler knows.
+  // `w` could alias the members as far as the compiler knows. The loop walks
+  // a pointer over the bytes at hand (those whose lookahead is held) and
+  // counts positions only when it leaves them or stops.
   Event Run(const Reach& reach, const std::atomic<bool>& stop, bool ticked) {
     const std::int64_t size = m_rom.Size();
     const std::int64_t last = std::min(reach.Last, size - 1);
     const std::int64_t bound = std::min(reach.Bound, size);
     const int indicator = reach.Indicator;
-    const std::size_t maxText = reach.MaxText;
-    const bool service = reach.Service;
     // Room for the longest item past the limit, so no append needs a check.
-    const std::size_t needed = maxText + m_table.LongestItem() + 2 * kShownSlack;
+    const std::size_t needed = reach.MaxText + m_table.LongestItem() + 2 * kShownSlack;
     if (m_text.size() < needed) m_text.resize(needed);
+    char* w = m_text.data() + m_length;
+    char* const full = m_text.data() + reach.MaxText;  // a text past it is full
+    // Events fall due when the countdown reaches 1. Just after servicing,
+    // the first position does not count; without servicing nothing does.
+    constexpr int kNever = std::numeric_limits<int>::max();
+    int countdown = reach.Service ? Countdown + (ticked ? 1 : 0) : kNever;
+    const int initial = countdown;
     std::int64_t pos = Pos;
-    int countdown = Countdown;
-    bool open = Open;
-    std::int64_t start = Start;
-    char* const out = m_text.data();
-    std::size_t length = m_length;
-    const std::uint8_t* base = nullptr;
-    std::int64_t baseStart = 0;
-    std::int64_t safeLast = -1;  // positions up to here have their lookahead at hand
+    // The script under way begins at the first position examined.
+    if (!Open) {
+      Open = true;
+      Start = pos;
+    }
     const CompiledTable::Matcher match = m_table.Lookup();
     const char* const texts = m_table.Data();
 
-    // Texts of the table have slack after them: a short one is one
-    // fixed-size copy.
-    // The entry is read before the copy, which could alias it as far as the
-    // compiler knows.
-    const auto append = [&](const TableEntry& e) {
-      const std::size_t size = e.ShownSize;
-      const char* const text = texts + e.ShownAt;
-      if (size <= kShownSlack) {
-        std::memcpy(out + length, text, kShownSlack);
-      } else {
-        std::memcpy(out + length, text, size);
-      }
-      length += size;
-    };
-
-    Event event;
-    std::int64_t at = -1;  // the position being examined
-    for (;;) {
+    Event event = Event::kMore;
+    while (event == Event::kMore) {
       if (pos > last) {
         event = Event::kLast;
         break;
       }
-      if (service && !ticked) {
-        if (countdown <= 1) {
-          event = Event::kService;
-          break;
+      const std::uint8_t* const base = m_rom.At(pos);
+      // Positions up to `end` have their lookahead at hand.
+      const std::int64_t end =
+          std::min(last, m_rom.HeldEnd() >= size ? size : m_rom.HeldEnd() - m_lookahead);
+      const std::uint8_t* const pEnd = base + (end - pos);
+      const std::int64_t reachable = bound - pos;  // bytes that may be read from base
+      const std::uint8_t* p = base;
+      const std::uint8_t* examined = nullptr;
+      while (p <= pEnd) {
+        if (countdown <= 1) [[unlikely]] {
+          if (reach.Service) {
+            event = Event::kService;
+            break;
+          }
+          countdown = kNever;  // without servicing the countdown only runs down
         }
         --countdown;
-      }
-      ticked = false;
-      at = pos;
-      if (stop.load(std::memory_order_relaxed)) {
-        event = Event::kStop;
-        break;
-      }
-      if (pos > safeLast) {
-        base = m_rom.At(pos);
-        baseStart = pos;
-        safeLast = m_rom.HeldEnd() >= size ? size : m_rom.HeldEnd() - m_lookahead;
-      }
-      const std::uint8_t* bytes = base + (pos - baseStart);
-      if (!open) {
-        open = true;
-        start = pos;
-      }
-      const TableEntry* entry = match(bytes, static_cast<std::size_t>(bound - pos));
-      if (bytes[0] == indicator && entry->KeySize == 1) {
-        ++pos;
-        event = Event::kIndicator;
-        break;
-      }
-      const TokenKind kind = entry->Kind;
-      pos += entry->KeySize;
-      if (kind > TokenKind::kRaw) {
-        if (kind != TokenKind::kControl) {
-          LastEntry = entry;
-          event = kind == TokenKind::kEnd ? Event::kEnd : Event::kPause;
+        examined = p;
+        if (stop.load(std::memory_order_relaxed)) {
+          event = Event::kStop;
           break;
         }
-        append(*entry);
-        // Parameter bytes count even past the last position, never past
-        // the bound: those that exist are shown.
-        const std::int64_t taken = std::min<std::int64_t>(entry->Params, bound - pos);
-        for (std::int64_t i = 0; i < taken; ++i)
-          append(m_table.RawEntry(bytes[entry->KeySize + i]));
-        pos += taken;
-      } else {
-        append(*entry);
+        const LookupItem* item = match(p, static_cast<std::size_t>(reachable - (p - base)));
+        if (p[0] == indicator && item->KeySize == 1) {
+          ++p;
+          event = Event::kIndicator;
+          break;
+        }
+        const std::uint8_t* const at = p;
+        p += item->KeySize;
+        if (item->Kind > TokenKind::kRaw) [[unlikely]] {
+          if (item->Kind != TokenKind::kControl) {
+            LastItem = item;
+            event = item->Kind == TokenKind::kEnd ? Event::kEnd : Event::kPause;
+            break;
+          }
+          w = Append(w, *item, texts);
+          // Parameter bytes count even past the last position, never past
+          // the bound: those that exist are shown.
+          const std::int64_t taken =
+              std::min<std::int64_t>(item->Params, reachable - (p - base));
+          for (std::int64_t i = 0; i < taken; ++i)
+            w = Append(w, m_table.RawItem(at[item->KeySize + i]), texts);
+          p += taken;
+        } else {
+          w = Append(w, *item, texts);
+        }
+        if (w > full) {
+          event = Event::kFull;
+          break;
+        }
       }
-      if (length > maxText) {
-        event = Event::kFull;
-        break;
-      }
+      if (examined) Examined = pos + (examined - base);
+      pos += p - base;
     }
     Pos = pos;
-    if (at >= 0) Examined = at;
-    Countdown = countdown;
-    Open = open;
-    Start = start;
-    m_length = length;
+    // A first position that did not count and was never reached leaves the
+    // countdown as it was.
+    if (reach.Service) Countdown = ticked && countdown == initial ? countdown - 1 : countdown;
+    m_length = static_cast<std::size_t>(w - m_text.data());
     return event;
+  }
+
+  // Appends what `item` shows at `w`. Items hold short texts: those are one
+  // fixed-size copy. Longer ones are copied by whole 16-byte pieces, no call:
+  // the table has slack after its last text and the text buffer room past
+  // the longest item.
+  static char* Append(char* w, const LookupItem& item, const char* texts) {
+    const std::size_t size = item.ShownSize;
+    if (size <= LookupItem::kInline) {
+      static_assert(offsetof(LookupItem, Text) == 0 && sizeof(LookupItem) >= 16);
+      std::memcpy(w, &item, 16);
+    } else {
+      const char* const text = texts + item.ShownAt;
+      for (std::size_t i = 0; i < size; i += 16)
+        std::memcpy(w + i, text + i, 16);
+    }
+    return w + size;
   }
 
   void Append(std::string_view text) {
@@ -239,7 +248,9 @@ class Decoder {
 
   std::string_view Text() const { return {m_text.data(), m_length}; }
   // What the last end or pause entry shows.
-  std::string_view LastShown() const { return m_table.Shown(*LastEntry); }
+  std::string_view LastShown() const {
+    return {m_table.Data() + LastItem->ShownAt, LastItem->ShownSize};
+  }
   std::size_t TextSize() const { return m_length; }
   void ClearText() { m_length = 0; }
 
@@ -248,7 +259,7 @@ class Decoder {
   int Countdown = 1;            // positions until events are due
   bool Open = false;            // a script is under way
   std::int64_t Start = 0;       // where it began: its name
-  const TableEntry* LastEntry = nullptr;
+  const LookupItem* LastItem = nullptr;
 
  private:
   const CompiledTable& m_table;
@@ -480,7 +491,7 @@ DecodedString DecodeString(const CompiledTable& table, std::span<const std::uint
     d.Append(d.LastShown());
     if (event == Event::kEnd && limits.EndTokensStop) {
       out.Ended = true;
-      out.OnlyEnd = d.Pos - static_cast<std::int64_t>(d.LastEntry->KeySize) == offset;
+      out.OnlyEnd = d.Pos - static_cast<std::int64_t>(d.LastItem->KeySize) == offset;
       break;
     }
   }

@@ -1,6 +1,7 @@
 #include "table/compiled.h"
 
 #include <algorithm>
+#include <bit>
 #include <optional>
 #include <unordered_set>
 
@@ -124,7 +125,7 @@ CompiledTable CompiledTable::FromExtended(const ExtendedTable& table, const Deco
 }
 
 CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts)
-    : m_style(style), m_rawEntries(256), m_pairFirst(65536, 0) {
+    : m_style(style), m_pairs(1024), m_single(256), m_rawItems(256) {
   std::size_t total = kShownSlack;
   std::vector<std::string> raws(256);
   for (std::size_t b = 0; b < 256; ++b) {
@@ -136,7 +137,8 @@ CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts
   for (const Draft& d : drafts)
     total += d.Key.size() + d.Shown.size();
 
-  // One buffer for every key and text, with slack after the last.
+  // One buffer for every key and text, each key right before its text, with
+  // slack after the last.
   m_text.resize(total);
   std::size_t at = 0;
   const auto store = [&](const std::string& s) {
@@ -146,14 +148,13 @@ CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts
   };
   std::size_t longestRaw = 0;
   for (std::size_t b = 0; b < 256; ++b) {
-    const std::uint32_t where = store(raws[b]);
-    m_raw[b] = std::string_view(m_text.data() + where, raws[b].size());
-    TableEntry& raw = m_rawEntries[b];
+    TableEntry raw;
     raw.KeySize = 1;
     raw.Kind = TokenKind::kRaw;
-    raw.ShownAt = where;
+    raw.ShownAt = store(raws[b]);
     raw.ShownSize = static_cast<std::uint32_t>(raws[b].size());
-    m_single[b] = &raw;
+    m_raw[b] = Shown(raw);
+    m_rawItems[b] = m_single[b] = ItemOf(raw);
     longestRaw = std::max(longestRaw, raws[b].size());
   }
   m_longestItem = longestRaw;
@@ -172,13 +173,13 @@ CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts
     m_longestItem = std::max(m_longestItem, d.Shown.size() + d.Params * longestRaw);
   }
 
-  // Lookup layout: one-byte keys by their byte; longer keys grouped by their
-  // first two bytes, longest first, so the first that matches is the answer.
+  // One-byte keys by their byte; longer keys grouped by their first two
+  // bytes, longest first, so that the first that matches is the answer.
   std::vector<std::uint32_t> longer;
   for (std::size_t i = 0; i < m_entries.size(); ++i) {
     const TableEntry& e = m_entries[i];
     if (e.KeySize == 1) {
-      m_single[static_cast<std::uint8_t>(m_text[e.KeyAt])] = &m_entries[i];
+      m_single[static_cast<std::uint8_t>(m_text[e.KeyAt])] = ItemOf(e);
     } else {
       longer.push_back(static_cast<std::uint32_t>(i));
     }
@@ -193,28 +194,50 @@ CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts
     const std::uint32_t pb = pairOf(b);
     return pa != pb ? pa < pb : m_entries[a].KeySize > m_entries[b].KeySize;
   });
-  m_candidates.reserve(longer.size());
-  for (std::size_t k = 0; k < longer.size(); ++k) {
-    const std::uint32_t i = longer[k];
-    const std::uint32_t pair = pairOf(i);
-    const std::string_view key = Key(m_entries[i]);
-    Candidate c{};
-    c.Entry = i;
-    c.KeySize = static_cast<std::uint8_t>(key.size());
-    if (k + 1 == longer.size() || pairOf(longer[k + 1]) != pair) c.KeySize |= kLastOfPair;
-    for (std::size_t t = 2; t < key.size() && t - 2 < kTailInline; ++t)
-      c.Tail[t - 2] = static_cast<std::uint8_t>(key[t]);
-    if (!(m_pairBits[pair >> 6] >> (pair & 63) & 1)) {
-      m_pairBits[pair >> 6] |= std::uint64_t{1} << (pair & 63);
-      m_pairFirst[pair] = static_cast<std::uint32_t>(m_candidates.size());
-    }
-    m_candidates.push_back(c);
-  }
   for (std::size_t k = 0; k < longer.size(); ++k) {
     const std::uint32_t pair = pairOf(longer[k]);
-    const Candidate& c = m_candidates[m_pairFirst[pair]];
-    if (c.KeySize == (2 | kLastOfPair)) m_pairFirst[pair] = kPairIsEntry | c.Entry;
+    LookupItem item = ItemOf(m_entries[longer[k]]);
+    const bool head = k == 0 || pairOf(longer[k - 1]) != pair;
+    // The pair's next key, if any, is the next one in the rest array.
+    const std::size_t next = m_rest.size() + (head ? 0 : 1);
+    if (k + 1 < longer.size() && pairOf(longer[k + 1]) == pair)
+      item.Next = static_cast<std::uint32_t>(next + 1);
+    if (head) {
+      m_pairs[pair >> 6].Bits |= std::uint64_t{1} << (pair & 63);
+      m_heads.push_back(item);
+    } else {
+      m_rest.push_back(item);
+    }
   }
+  std::uint32_t rank = 0;
+  for (PairWord& word : m_pairs) {
+    word.Rank = rank;
+    rank += static_cast<std::uint32_t>(std::popcount(word.Bits));
+  }
+}
+
+LookupItem CompiledTable::ItemOf(const TableEntry& e) const {
+  LookupItem item;
+  // The slack after the last text lets every item copy kInline bytes.
+  std::copy_n(m_text.data() + e.ShownAt, LookupItem::kInline, item.Text);
+  item.ShownAt = e.ShownAt;
+  item.ShownSize = e.ShownSize;
+  item.KeySize = e.KeySize;
+  item.Kind = e.Kind;
+  item.Params = e.Params;
+  for (std::size_t i = 2; i < e.KeySize && i - 2 < LookupItem::kTail; ++i)
+    item.Tail[i - 2] = static_cast<std::uint8_t>(m_text[e.KeyAt + i]);
+  return item;
+}
+
+const TableEntry* CompiledTable::Match(const std::uint8_t* bytes, std::size_t available) const {
+  const LookupItem* item = Lookup()(bytes, available);
+  if (item->Kind == TokenKind::kRaw) return nullptr;
+  // Entries are stored in buffer order: the item's text tells its entry.
+  const auto it = std::lower_bound(
+      m_entries.begin(), m_entries.end(), item->ShownAt,
+      [](const TableEntry& e, std::uint32_t shownAt) { return e.ShownAt < shownAt; });
+  return &*it;
 }
 
 }  // namespace romscriber

@@ -2,15 +2,28 @@
 // one: keys of any length, each with the text it shows and what it does.
 //
 //   TokenKind / TableEntry   what a key stands for, once compiled
+//   LookupItem               what the lookup answers: all a decode loop needs
+//                            for one item, its short text inline
 //   DecodeStyle              how raw bytes, line breaks and classic markers show
 //   CompiledTable            the entries, and the longest match at a position
 //
-// Keys and texts live in one buffer owned by the table, with slack after the
-// last text so that a decoder may copy a short text with one fixed-size copy.
+// Keys and texts live in one buffer owned by the table, each key right before
+// its text, with slack after the last text so that a decoder may copy a short
+// text with one fixed-size copy.
+//
+// The lookup is laid out for few dependent memory reads: a bit per pair of
+// first bytes says whether the pair begins a key of two or more bytes; the
+// bits with a running count (a few KiB, always in cache) give the pair's rank
+// among those pairs, and the rank its longest key's item (a dense array, no
+// slot for the pairs that begin nothing). That item holds the text when it is
+// short, so a key usually costs one read of table memory besides the hot
+// bits; other keys of the same pair follow it in a second array, longest
+// first. One-byte keys and bytes without an entry have an item each by byte.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -43,6 +56,22 @@ struct TableEntry {
   std::uint8_t Params = 0;
 };
 
+// One answer of the lookup, half a cache line: an entry of the table or a
+// byte shown raw.
+struct alignas(32) LookupItem {
+  static constexpr std::size_t kInline = 12;
+  static constexpr std::size_t kTail = 5;
+  char Text[kInline];  // the shown text's first bytes; all of it when ShownSize <= kInline
+  std::uint32_t ShownAt = 0;  // the whole shown text in the table's buffer
+  std::uint32_t ShownSize = 0;
+  std::uint32_t Next = 0;  // the lookup's own: 1 + index of the pair's next key, or 0
+  std::uint8_t KeySize = 0;
+  TokenKind Kind = TokenKind::kText;
+  std::uint8_t Params = 0;
+  std::uint8_t Tail[kTail] = {};  // the lookup's own: the key's bytes after its pair
+};
+static_assert(sizeof(LookupItem) == 32);
+
 // How a decode shows what the table itself does not say.
 struct DecodeStyle {
   std::string RawLeft = "<$";  // a byte without an entry: RawLeft, two hex digits, RawRight
@@ -55,7 +84,7 @@ struct DecodeStyle {
 };
 
 // Bytes a decoder may copy past the end of any shown text or raw byte text.
-inline constexpr std::size_t kShownSlack = 16;
+inline constexpr std::size_t kShownSlack = 32;
 
 // Each byte of `bytes` as the style shows a byte without an entry.
 std::string RawText(const DecodeStyle& style, std::string_view bytes);
@@ -98,31 +127,25 @@ class CompiledTable {
 
   // The lookup as plain pointers, for a loop to keep in registers: the text
   // it writes could alias the table's members as far as the compiler knows.
-  // It never answers nullptr: a byte without an entry gives a kRaw entry.
+  // It never answers nullptr: a byte without an entry gives a kRaw item.
   class Matcher;
   Matcher Lookup() const;
 
-  // The buffer that Key and Shown point into; kShownSlack bytes follow its
-  // last text.
+  // The buffer that Key, Shown and the items' ShownAt point into;
+  // kShownSlack bytes follow its last text.
   const char* Data() const { return m_text.data(); }
 
   // How a byte without an entry shows ("<$4A>").
   std::string_view Raw(std::uint8_t byte) const { return m_raw[byte]; }
-  // The lookup's entry for a byte shown raw.
-  const TableEntry& RawEntry(std::uint8_t byte) const { return m_rawEntries[byte]; }
+  // The lookup's item for a byte shown raw (a control code's parameters).
+  const LookupItem& RawItem(std::uint8_t byte) const { return m_rawItems[byte]; }
 
  private:
-  // A key of two or more bytes among those that begin with the same pair:
-  // its size, whether it is the pair's last, and the bytes after the pair
-  // (those that fit; a longer key's rest is compared in the buffer).
-  static constexpr std::uint8_t kSizeMask = 0x7F;
-  static constexpr std::uint8_t kLastOfPair = 0x80;
-  static constexpr std::size_t kTailInline = 10;
-  static constexpr std::uint32_t kPairIsEntry = 0x80000000;
-  struct Candidate {
-    std::uint32_t Entry;
-    std::uint8_t KeySize;
-    std::uint8_t Tail[kTailInline + 1];
+  // Pairs of first bytes by 64: which begin a key of two or more bytes, and
+  // how many such pairs come before the word's first.
+  struct PairWord {
+    std::uint64_t Bits = 0;
+    std::uint32_t Rank = 0;
   };
   struct Draft {
     std::string Key;
@@ -131,6 +154,7 @@ class CompiledTable {
     std::uint8_t Params;
   };
   CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts);
+  LookupItem ItemOf(const TableEntry& e) const;
 
   DecodeStyle m_style;
   std::vector<char> m_text;  // every key and text, then kShownSlack spare bytes
@@ -139,68 +163,91 @@ class CompiledTable {
   std::size_t m_longest = 0;
   std::size_t m_mostParams = 0;
   std::size_t m_longestItem = 0;
-  std::vector<TableEntry> m_rawEntries;  // 256, one per byte, for the lookup
-  std::array<const TableEntry*, 256> m_single;  // entry of each one-byte key, or a raw one
-  std::array<std::uint64_t, 1024> m_pairBits{};  // pairs that begin a longer key
-  std::vector<std::uint32_t> m_pairFirst;  // by pair: its first candidate, or kPairIsEntry | entry
-  std::vector<Candidate> m_candidates;           // grouped by pair, longest first
+  std::vector<PairWord> m_pairs;     // 1024 words of 64 pairs
+  std::vector<LookupItem> m_heads;   // by pair rank: the pair's longest key
+  std::vector<LookupItem> m_rest;    // the pairs' other keys, grouped, longest first
+  std::vector<LookupItem> m_single;  // by byte: its one-byte key, or the byte raw
+  std::vector<LookupItem> m_rawItems;  // by byte: the byte raw
 };
 
 class CompiledTable::Matcher {
  public:
-  const TableEntry* operator()(const std::uint8_t* bytes, std::size_t available) const {
+  const LookupItem* operator()(const std::uint8_t* bytes, std::size_t available) const {
     if (available >= 2) {
       const std::uint32_t pair = (std::uint32_t{bytes[0]} << 8) | bytes[1];
-      // Most pairs begin no longer key; a small bit set answers those.
-      if (m_pairBits[pair >> 6] >> (pair & 63) & 1) {
-        const std::uint32_t first = m_pairFirst[pair];
-        // A pair that is itself the only key it begins names its entry.
-        if (first & kPairIsEntry) return m_entries + (first & ~kPairIsEntry);
-        for (const Candidate* c = m_candidates + first;; ++c) {
-          const std::size_t size = c->KeySize & kSizeMask;
-          if (size <= available && TailMatches(*c, bytes, size)) return m_entries + c->Entry;
-          if (c->KeySize & kLastOfPair) break;
+      const PairWord& word = m_pairs[pair >> 6];
+      const std::uint64_t bit = std::uint64_t{1} << (pair & 63);
+      // Most pairs begin no longer key; the bit answers those.
+      if (word.Bits & bit) {
+        const LookupItem* c = m_heads + word.Rank + CountBits(word.Bits & (bit - 1));
+        for (;;) {
+          if (c->KeySize <= available && RestMatches(*c, bytes)) return c;
+          if (c->Next == 0) break;
+          c = m_rest + (c->Next - 1);
         }
       }
     }
-    return m_single[bytes[0]];
+    return m_single + bytes[0];
   }
 
  private:
   friend class CompiledTable;
-  bool TailMatches(const Candidate& c, const std::uint8_t* bytes, std::size_t size) const {
-    const std::size_t inlined = std::min(size - 2, kTailInline);
-    for (std::size_t i = 0; i < inlined; ++i)
-      if (c.Tail[i] != bytes[2 + i]) return false;
-    if (size - 2 <= kTailInline) return true;
-    const char* key = m_text + m_entries[c.Entry].KeyAt;
-    return std::char_traits<char>::compare(key + 2 + kTailInline,
-                                           reinterpret_cast<const char*>(bytes) + 2 + kTailInline,
-                                           size - 2 - kTailInline) == 0;
+  // Bits set in `x`. The build targets no particular processor, where
+  // std::popcount is a library call (the loop around it spills) or a long
+  // chain of shifts on the way to every item; x86-64 processors have had the
+  // one-cycle instruction since 2008, and the lookup asks once whether this
+  // one has it (a branch that always goes the same way).
+  std::uint32_t CountBits(std::uint64_t x) const {
+#if defined(__POPCNT__)
+    return static_cast<std::uint32_t>(std::popcount(x));
+#else
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (m_popcnt) {
+      std::uint64_t n;
+      asm("popcnt %1, %0" : "=r"(n) : "r"(x));
+      return static_cast<std::uint32_t>(n);
+    }
+#endif
+    x -= (x >> 1) & 0x5555555555555555;
+    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return static_cast<std::uint32_t>((x * 0x0101010101010101) >> 56);
+#endif
+  }
+  // Whether the key's bytes after its pair are those at `bytes`: those the
+  // item holds, then the rest from the key's bytes, which stand right before
+  // its text in the buffer. Keys are short: a byte loop beats a call.
+  bool RestMatches(const LookupItem& c, const std::uint8_t* bytes) const {
+    const std::size_t size = c.KeySize;
+    const std::size_t inlined = std::min(size, LookupItem::kTail + 2);
+    for (std::size_t i = 2; i < inlined; ++i)
+      if (c.Tail[i - 2] != bytes[i]) return false;
+    const auto* key = reinterpret_cast<const std::uint8_t*>(m_text + c.ShownAt - size);
+    for (std::size_t i = inlined; i < size; ++i)
+      if (key[i] != bytes[i]) return false;
+    return true;
   }
 
-  const std::uint64_t* m_pairBits;
-  const std::uint32_t* m_pairFirst;
-  const Candidate* m_candidates;
-  const TableEntry* m_entries;
-  const TableEntry* const* m_single;
+  const PairWord* m_pairs;
+  const LookupItem* m_heads;
+  const LookupItem* m_rest;
+  const LookupItem* m_single;
   const char* m_text;
+  bool m_popcnt;
 };
-
-inline const TableEntry* CompiledTable::Match(const std::uint8_t* bytes,
-                                             std::size_t available) const {
-  const TableEntry* e = Lookup()(bytes, available);
-  return e->Kind == TokenKind::kRaw ? nullptr : e;
-}
 
 inline CompiledTable::Matcher CompiledTable::Lookup() const {
   Matcher m;
-  m.m_pairBits = m_pairBits.data();
-  m.m_pairFirst = m_pairFirst.data();
-  m.m_candidates = m_candidates.data();
-  m.m_entries = m_entries.data();
+  m.m_pairs = m_pairs.data();
+  m.m_heads = m_heads.data();
+  m.m_rest = m_rest.data();
   m.m_single = m_single.data();
   m.m_text = m_text.data();
+#if defined(__x86_64__) && defined(__GNUC__)
+  m.m_popcnt = __builtin_cpu_supports("popcnt");
+#else
+  m.m_popcnt = false;
+#endif
   return m;
 }
 
