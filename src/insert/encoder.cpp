@@ -456,8 +456,11 @@ void TextEncoder::SolvePosition(std::size_t pos, bool mustEnd) {
     if (state.PrefixSize > 8)
       std::memcpy(buffer + length + 8, m_prefixes.data() + state.RestAt, state.PrefixSize - 8);
     if (r.Flags & kCheck) {
-      const TableEntry* m = match(buffer, length + state.PrefixSize);
-      if (r.Entry == kRawItem ? m->Kind != TokenKind::kRaw : m != &entries[r.Entry]) return false;
+      // The lookup's item is the entry's when it shows the entry's own text.
+      const LookupItem* m = match(buffer, length + state.PrefixSize);
+      if (r.Entry == kRawItem ? m->Kind != TokenKind::kRaw
+                              : m->Kind == TokenKind::kRaw || m->ShownAt != entries[r.Entry].ShownAt)
+        return false;
     }
     const std::size_t kept = KeptPrefix(buffer, std::min(length + state.PrefixSize, m_window));
     offer(static_cast<std::uint32_t>(length) + state.Cost, r.Entry, textSize, next,
