@@ -106,9 +106,14 @@ class Decoder {
  public:
   Decoder(const CompiledTable& table, ByteSource& source)
       : m_table(table),
-        m_rom(source, std::max<std::size_t>(table.LongestKey(), 1) + table.MostParams()),
-        m_lookahead(static_cast<std::int64_t>(std::max<std::size_t>(table.LongestKey(), 1) +
-                                              table.MostParams())) {}
+        m_rom(source, Lookahead(table)),
+        m_lookahead(static_cast<std::int64_t>(Lookahead(table))) {}
+
+  // Bytes a position may read: its longest key and parameters, and at least
+  // a pair, which the lookup reads whenever two bytes may be read.
+  static std::size_t Lookahead(const CompiledTable& table) {
+    return std::max<std::size_t>(table.LongestKey(), 2) + table.MostParams();
+  }
 
   std::int64_t Size() const { return m_rom.Size(); }
   std::uint8_t ByteAt(std::int64_t pos) { return m_rom.At(pos)[0]; }
