@@ -40,7 +40,7 @@ TextAlphabet ClassicAlphabet(const Table& table, std::uint32_t seed = 5);
 // An extended table of 10,000 entries in the dialect's text (UTF-8, LF):
 // end token /00, line-break token *0A, eight control codes 01-08 with 1 to 3
 // parameter bytes, ASCII letters 20-7E, 6,000 two-byte codes (lead 80-9F)
-// shown as CJK characters, and 3,800 long keys of 3 to 22 bytes, each a run
+// shown as CJK characters, and 3,895 long keys of 3 to 22 bytes, each a run
 // of the shorter keys (a dictionary of words and phrases, as translation
 // tables of Japanese games have) shown as the run's texts. `alphabet`
 // receives the table's words (control codes with parameter bytes).

@@ -6,8 +6,10 @@
 // runs of table keys with an end byte every 256 to 4096 bytes, some 15,000
 // scripts). For each it prints the median of several runs: wall time and
 // MiB/s, the child's CPU time and MiB/s on it (steadier when the machine is
-// shared), its peak memory and the script files written. It also prints the
-// time to load the extended table from its bytes and compile it.
+// shared), its peak memory and the script files written; then the same files
+// written again by the program's write path with nothing decoded (the file
+// system's share). It also prints the time to load the extended table from
+// its bytes and compile it.
 //
 //   romscriber_dump_bench [--size-mib N] [--runs N] [--dir DIR] [--keep]
 //   (defaults: 32, 5, /dev/shm/romscriber-dump-bench-PID; DIR is removed at
@@ -30,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "bench_tables.h"
 #include "table/compiled.h"
 #include "table/extended_loader.h"
@@ -62,6 +65,13 @@ double Median(std::vector<double> values) {
 
 double Seconds(const timeval& t) {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// User and system time of this process so far, in seconds.
+double SelfCpu() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
 }
 
 struct ProcessRun {
@@ -127,7 +137,34 @@ void DumpCase(const char* name, std::vector<std::string> args, const fs::path& d
               name, Median(wall) * 1e3, mib / Median(wall), Median(cpu) * 1e3, mib / Median(cpu),
               Median(peak) / 1024, files);
   std::fflush(stdout);
+
+  // The file system's share: the same files, names and sizes, written by the
+  // program's own write path with nothing decoded.
+  std::vector<std::pair<std::string, std::size_t>> written;
+  std::size_t bytes = 0;
+  for (const fs::directory_entry& e : fs::directory_iterator(out)) {
+    written.emplace_back(e.path().filename().string(), static_cast<std::size_t>(e.file_size()));
+    bytes += written.back().second;
+  }
+  std::string filler;
+  for (const auto& [file, size] : written)
+    filler.resize(std::max(filler.size(), size), 'a');
   fs::remove_all(out);
+  std::vector<double> fileWall, fileCpu;
+  for (int i = 0; i < runs; ++i) {
+    fs::create_directories(out);
+    const double cpuBefore = SelfCpu();
+    const auto begin = Clock::now();
+    for (const auto& [file, size] : written)
+      WriteFileWhole(out / file, {std::string_view(filler).substr(0, size - 2), "\r\n"});
+    fileWall.push_back(std::chrono::duration<double>(Clock::now() - begin).count());
+    fileCpu.push_back(SelfCpu() - cpuBefore);
+    fs::remove_all(out);
+  }
+  std::printf("%-28s wall %8.1f ms              | cpu %8.1f ms              | %.1f MiB in %zu files\n",
+              "  the files alone", Median(fileWall) * 1e3, Median(fileCpu) * 1e3,
+              static_cast<double>(bytes) / (1 << 20), written.size());
+  std::fflush(stdout);
 }
 
 std::string HexEnd(std::size_t size) {
@@ -181,19 +218,25 @@ int Main(int argc, char** argv) {
   WriteFile(dir / "extended.tbl", extendedFile);
   WriteFile(dir / "extended.rom", GameTextRom(size, alphabet));
 
-  // Loading the extended table: its bytes to the compiled table.
-  std::vector<double> loads;
+  // Loading the extended table: its bytes to the compiled table, and the
+  // two steps apart.
+  std::vector<double> loads, reads, compiles;
   std::size_t entries = 0;
   for (int i = 0; i < 30; ++i) {
     const auto begin = Clock::now();
     const ExtendedTable table = LoadExtendedTable(extendedFile, "", "extended.tbl", {});
+    const auto read = Clock::now();
     const CompiledTable compiled = CompiledTable::FromExtended(table, DecodeStyle{});
-    loads.push_back(std::chrono::duration<double>(Clock::now() - begin).count());
+    const auto end = Clock::now();
+    loads.push_back(std::chrono::duration<double>(end - begin).count());
+    reads.push_back(std::chrono::duration<double>(read - begin).count());
+    compiles.push_back(std::chrono::duration<double>(end - read).count());
     entries = compiled.Entries().size();
   }
-  std::printf("%-28s %8.2f ms median, %.2f ms best (%zu entries, %zu bytes)\n",
+  std::printf("%-28s %8.2f ms median, %.2f ms best (reading %.2f ms, compiling %.2f ms; %zu entries, %zu bytes)\n",
               "extended table load", Median(loads) * 1e3,
-              *std::min_element(loads.begin(), loads.end()) * 1e3, entries, extendedFile.size());
+              *std::min_element(loads.begin(), loads.end()) * 1e3, Median(reads) * 1e3,
+              Median(compiles) * 1e3, entries, extendedFile.size());
   std::fflush(stdout);
 
   const std::string program = ROMSCRIBER_DUMP_PROGRAM;

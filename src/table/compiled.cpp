@@ -33,12 +33,12 @@ std::optional<std::string> ClassicKey(std::string_view code, std::size_t length)
 std::string WithLineBreaks(std::string_view text, const std::string& lineBreak) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    if (c == '\n') {
-      out += lineBreak;
-    } else {
-      out.push_back(c);
-    }
+  for (std::size_t from = 0;;) {
+    const std::size_t at = text.find('\n', from);
+    out.append(text.substr(from, at - from));
+    if (at == std::string_view::npos) break;
+    out += lineBreak;
+    from = at + 1;
   }
   return out;
 }
@@ -184,23 +184,24 @@ CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts
       longer.push_back(static_cast<std::uint32_t>(i));
     }
   }
-  const auto pairOf = [&](std::uint32_t i) {
+  // Sorted by pair, then longest first, then in table order: one number
+  // each (pair, 255 - size, index) sorts fast.
+  std::vector<std::uint64_t> order;
+  order.reserve(longer.size());
+  for (const std::uint32_t i : longer) {
     const std::string_view key = Key(m_entries[i]);
-    return (std::uint32_t{static_cast<std::uint8_t>(key[0])} << 8) |
-           static_cast<std::uint8_t>(key[1]);
-  };
-  std::stable_sort(longer.begin(), longer.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const std::uint32_t pa = pairOf(a);
-    const std::uint32_t pb = pairOf(b);
-    return pa != pb ? pa < pb : m_entries[a].KeySize > m_entries[b].KeySize;
-  });
-  for (std::size_t k = 0; k < longer.size(); ++k) {
-    const std::uint32_t pair = pairOf(longer[k]);
-    LookupItem item = ItemOf(m_entries[longer[k]]);
-    const bool head = k == 0 || pairOf(longer[k - 1]) != pair;
+    const std::uint64_t pair = (std::uint64_t{static_cast<std::uint8_t>(key[0])} << 8) |
+                               static_cast<std::uint8_t>(key[1]);
+    order.push_back(pair << 40 | std::uint64_t{255u - m_entries[i].KeySize} << 32 | i);
+  }
+  std::sort(order.begin(), order.end());
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const auto pair = static_cast<std::uint32_t>(order[k] >> 40);
+    LookupItem item = ItemOf(m_entries[static_cast<std::uint32_t>(order[k])]);
+    const bool head = k == 0 || (order[k - 1] >> 40) != pair;
     // The pair's next key, if any, is the next one in the rest array.
     const std::size_t next = m_rest.size() + (head ? 0 : 1);
-    if (k + 1 < longer.size() && pairOf(longer[k + 1]) == pair)
+    if (k + 1 < order.size() && (order[k + 1] >> 40) == pair)
       item.Next = static_cast<std::uint32_t>(next + 1);
     if (head) {
       m_pairs[pair >> 6].Bits |= std::uint64_t{1} << (pair & 63);
