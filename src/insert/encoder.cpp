@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -527,7 +530,7 @@ void TextEncoder::SolvePosition(std::size_t pos, bool mustEnd) {
   m_count[pos] = static_cast<std::uint32_t>(m_states.size() - begin);
 }
 
-std::variant<std::string, EncodeFailure> TextEncoder::Encode(std::string_view text) {
+std::optional<EncodeFailure> TextEncoder::EncodeAppend(std::string_view text, std::string& out) {
   m_text.assign(text);
   UpperRawDigits(m_text, m_table.Style());
   const std::size_t size = m_text.size();
@@ -547,8 +550,7 @@ std::variant<std::string, EncodeFailure> TextEncoder::Encode(std::string_view te
     SolvePosition(pos, mustEnd);
   if (m_count[0] == 0) return Failure(text);
 
-  std::string out;
-  out.reserve(m_states[m_first[0]].Cost);
+  if (out.empty()) out.reserve(m_states[m_first[0]].Cost);
   std::uint8_t* const buffer = m_bytes.data();
   std::size_t pos = 0;
   for (std::uint32_t s = m_first[0]; m_states[s].Entry != kEndOfText; s = m_states[s].Next) {
@@ -567,6 +569,12 @@ std::variant<std::string, EncodeFailure> TextEncoder::Encode(std::string_view te
     out.append(reinterpret_cast<const char*>(buffer), length);
     pos += state.TextSize;
   }
+  return std::nullopt;
+}
+
+std::variant<std::string, EncodeFailure> TextEncoder::Encode(std::string_view text) {
+  std::string out;
+  if (auto failure = EncodeAppend(text, out)) return *failure;
   return out;
 }
 
@@ -599,6 +607,76 @@ EncodeFailure TextEncoder::Failure(std::string_view original) const {
   }
   failure.Character = std::string(original.substr(failed, length));
   return failure;
+}
+
+namespace {
+
+// Encodes `texts` in order, appending to `out`, up to the first failure.
+void EncodeRun(TextEncoder& encoder, std::span<const std::string_view> texts, EncodedTexts& out) {
+  out.Ends.reserve(texts.size());
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    out.Failure = encoder.EncodeAppend(texts[k], out.Bytes);
+    if (out.Failure) {
+      out.Failed = k;
+      return;
+    }
+    out.Ends.push_back(out.Bytes.size());
+  }
+}
+
+}  // namespace
+
+EncodedTexts EncodeAll(TextEncoder& encoder, std::span<const std::string_view> texts,
+                       std::size_t runs) {
+  // Texts are independent of one another, so runs of them can be encoded at
+  // once; a run is worth a thread from some thousands of texts on.
+  constexpr std::size_t kTextsPerRun = 2048;
+  if (runs == 0) {
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    runs = std::clamp<std::size_t>(texts.size() / kTextsPerRun, 1, std::min<std::size_t>(cores, 8));
+  }
+  runs = std::clamp<std::size_t>(runs, 1, std::max<std::size_t>(texts.size(), 1));
+  EncodedTexts all;
+  if (runs == 1) {
+    EncodeRun(encoder, texts, all);
+    return all;
+  }
+  const auto bound = [&](std::size_t r) { return texts.size() * r / runs; };
+  std::vector<EncodedTexts> parts(runs);
+  std::vector<std::exception_ptr> errors(runs);
+  const auto work = [&](TextEncoder& e, std::size_t r) {
+    try {
+      EncodeRun(e, texts.subspan(bound(r), bound(r + 1) - bound(r)), parts[r]);
+    } catch (...) {
+      errors[r] = std::current_exception();
+    }
+  };
+  {
+    // The copies are made before any run starts: a run changes its
+    // encoder's working memory.
+    std::deque<TextEncoder> copies;
+    for (std::size_t r = 1; r < runs; ++r)
+      copies.emplace_back(encoder);
+    std::vector<std::jthread> threads;
+    threads.reserve(runs - 1);
+    for (std::size_t r = 1; r < runs; ++r)
+      threads.emplace_back([&, r] { work(copies[r - 1], r); });
+    work(encoder, 0);
+  }
+  // The runs in order, up to the first that failed.
+  for (std::size_t r = 0; r < runs; ++r) {
+    if (errors[r]) std::rethrow_exception(errors[r]);
+    const std::size_t shift = all.Bytes.size();
+    all.Bytes += parts[r].Bytes;
+    for (const std::size_t end : parts[r].Ends)
+      all.Ends.push_back(shift + end);
+    if (parts[r].Failure) {
+      all.Failure = parts[r].Failure;
+      all.Failed = bound(r) + parts[r].Failed;
+      break;
+    }
+  }
+  return all;
 }
 
 std::variant<std::string, EncodeFailure> EncodeText(const CompiledTable& table,

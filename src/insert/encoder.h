@@ -2,7 +2,8 @@
 //
 //   EncodeFailure   where a text cannot be given: its column and character
 //   TextEncoder     indexes a compiled table once, then encodes any number of
-//                   texts with the fewest bytes
+//                   texts with the fewest bytes, as a string or appended to one
+//   EncodeAll       many texts, the bytes one after the other, on every core
 //   EncodeText      one text through a table, for a single use
 //
 // What the bytes must do. DecodeString over exactly the bytes (last position
@@ -33,6 +34,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -59,6 +62,8 @@ class TextEncoder {
   // from which no valid encoding of the rest exists. Not for use from two
   // threads at once: the working memory is kept between calls.
   std::variant<std::string, EncodeFailure> Encode(std::string_view text);
+  // The same, the bytes appended to `out` (left as it was on a failure).
+  std::optional<EncodeFailure> EncodeAppend(std::string_view text, std::string& out);
 
  private:
   // One encoding of the text from a position to its end, as the first item
@@ -142,6 +147,22 @@ class TextEncoder {
   std::vector<State> m_pending;
   std::vector<std::uint8_t> m_bytes;
 };
+
+// The bytes of many texts, one after the other in the texts' order, up to
+// the first text that cannot be given.
+struct EncodedTexts {
+  std::string Bytes;
+  std::vector<std::size_t> Ends;  // where each text's bytes end in Bytes
+  std::size_t Failed = 0;         // the first text that cannot be given, when Failure is set
+  std::optional<EncodeFailure> Failure;
+};
+
+// Encodes `texts` through `encoder` as Encode does each of them. Long lists
+// are cut into `runs` runs (0: one per core, for lists long enough to be
+// worth it) that are encoded at once on copies of the encoder; the result
+// is the same as one run's.
+EncodedTexts EncodeAll(TextEncoder& encoder, std::span<const std::string_view> texts,
+                       std::size_t runs = 0);
 
 // One text through a table: builds an encoder for this call alone.
 std::variant<std::string, EncodeFailure> EncodeText(const CompiledTable& table,

@@ -1,6 +1,8 @@
 #include "insert/insertion.h"
 
 #include <algorithm>
+#include <deque>
+#include <exception>
 #include <map>
 
 #include "base/app_error.h"
@@ -22,11 +24,13 @@ struct Piece {
   std::int64_t Cursor;
 };
 
-// One string of a block on its way back into the ROM.
+// One string of a block on its way back into the ROM. Its bytes are its
+// original ones in the ROM, or its new ones in the block's encoded bytes.
 struct Placed {
   const DumpedString* Original = nullptr;
   int Id = 0;
-  std::string Bytes;
+  std::int64_t BytesAt = 0;  // in the ROM when unchanged, else in the encoded bytes
+  std::int64_t Size = 0;
   bool Unchanged = true;
   int Container = -1;  // an unchanged string it lies inside, also unchanged
   std::int64_t NewOffset = -1;
@@ -70,44 +74,73 @@ std::string Place(const BlockScript& script, const ScriptString& row) {
                      "; cámbielo o añada una entrada a la tabla.");
 }
 
-// The strings of one block with their new bytes, in offset order.
-std::vector<Placed> PrepareBlock(const OpenedProject& project, const BlockDump& dump,
-                                 const BlockScript& script, TextEncoder& encoder,
-                                 BlockReport& report) {
+// The strings of one block, in offset order, and the new bytes of those
+// that changed, one after the other.
+struct PreparedBlock {
+  std::vector<Placed> Strings;
+  std::string Encoded;
+
+  std::string_view BytesOf(const Placed& s, const std::vector<std::uint8_t>& rom) const {
+    const char* base = s.Unchanged ? reinterpret_cast<const char*>(rom.data()) : Encoded.data();
+    return {base + s.BytesAt, static_cast<std::size_t>(s.Size)};
+  }
+};
+
+// A changed text to encode, with the row it came from.
+struct Job {
+  const ScriptString* Row;
+  std::size_t Index;  // of the string in the block
+};
+
+PreparedBlock PrepareBlock(const OpenedProject& project, const BlockDump& dump,
+                           const BlockScript& script, TextEncoder& encoder, BlockReport& report) {
   const CompiledTable& table = project.TableOf(*dump.Block);
   std::vector<const TableEntry*> ends;
   for (const TableEntry& e : table.Entries())
     if (e.Kind == TokenKind::kEnd) ends.push_back(&e);
-  std::vector<Placed> placed(dump.Strings.size());
+  PreparedBlock prepared;
+  std::vector<Placed>& placed = prepared.Strings;
+  placed.resize(dump.Strings.size());
   for (std::size_t i = 0; i < dump.Strings.size(); ++i) {
     const DumpedString& s = dump.Strings[i];
     placed[i].Original = &s;
     placed[i].Id = static_cast<int>(i);
-    placed[i].Bytes.assign(reinterpret_cast<const char*>(project.Rom.data()) + s.Offset,
-                           static_cast<std::size_t>(s.Length));
+    placed[i].BytesAt = s.Offset;
+    placed[i].Size = s.Length;
   }
+  // The rows in order: those before the first row refused give the texts to
+  // encode. A text that cannot be encoded in a row before it is reported
+  // first, as reading row by row would.
+  std::vector<Job> jobs;
+  std::vector<std::string_view> texts;
+  std::deque<std::string> withEnds;  // texts given their end token
+  std::exception_ptr refused;
   std::vector<bool> seen(dump.Strings.size(), false);
   for (const ScriptString& row : script.Strings) {
     if (row.Id < 0 || static_cast<std::size_t>(row.Id) >= dump.Strings.size() ||
         dump.Strings[static_cast<std::size_t>(row.Id)].Offset != row.Offset) {
-      throw AppError(kErrBadInput, Place(script, row) + ": el texto " + std::to_string(row.Id) +
-                                       " en " + OffsetHex(row.Offset) + " no es un texto del bloque " +
-                                       script.Block + " (tiene " +
-                                       std::to_string(dump.Strings.size()) +
-                                       " textos); vuelva a volcar el proyecto.");
+      refused = std::make_exception_ptr(AppError(
+          kErrBadInput, Place(script, row) + ": el texto " + std::to_string(row.Id) + " en " +
+                            OffsetHex(row.Offset) + " no es un texto del bloque " + script.Block +
+                            " (tiene " + std::to_string(dump.Strings.size()) +
+                            " textos); vuelva a volcar el proyecto."));
+      break;
     }
     const auto index = static_cast<std::size_t>(row.Id);
     if (seen[index]) {
-      throw AppError(kErrBadInput, Place(script, row) + ": el texto " + std::to_string(row.Id) +
-                                       " aparece dos veces.");
+      refused = std::make_exception_ptr(AppError(
+          kErrBadInput,
+          Place(script, row) + ": el texto " + std::to_string(row.Id) + " aparece dos veces."));
+      break;
     }
     seen[index] = true;
     const DumpedString& s = dump.Strings[index];
     if (row.Original != s.Text) {
-      throw AppError(kErrBadInput, Place(script, row) + ": el original del texto " +
-                                       std::to_string(row.Id) +
-                                       " no es el que la ROM tiene en " + OffsetHex(s.Offset) +
-                                       "; ¿es el guion de otra ROM o de otra tabla?");
+      refused = std::make_exception_ptr(AppError(
+          kErrBadInput, Place(script, row) + ": el original del texto " +
+                            std::to_string(row.Id) + " no es el que la ROM tiene en " +
+                            OffsetHex(s.Offset) + "; ¿es el guion de otra ROM o de otra tabla?"));
+      break;
     }
     if (row.Fuzzy) {
       ++report.Fuzzy;
@@ -115,22 +148,31 @@ std::vector<Placed> PrepareBlock(const OpenedProject& project, const BlockDump& 
     }
     // A text is unchanged when it equals its original as the script wrote it.
     if (row.Translation.empty() || row.Translation == row.Original) continue;
-    std::string text = row.Translation;
+    std::string_view text = row.Translation;
     if (const TableEntry* end = ClosingToken(table, ends, s, project.Rom)) {
       const std::string_view shown = table.Shown(*end);
-      if (!std::string_view(text).ends_with(shown)) {
-        text += shown;
+      if (!text.ends_with(shown)) {
+        text = withEnds.emplace_back(std::string(text) + std::string(shown));
         report.Warnings.push_back("bloque " + script.Block + ", texto " +
                                   std::to_string(row.Id) + ": la traducción no termina en «" +
                                   std::string(shown) + "»; se ha añadido.");
       }
     }
-    auto encoded = encoder.Encode(text);
-    if (auto* failure = std::get_if<EncodeFailure>(&encoded)) RefuseEncoding(script, row, *failure);
-    placed[index].Bytes = std::move(std::get<std::string>(encoded));
-    placed[index].Unchanged = false;
+    jobs.push_back({&row, index});
+    texts.push_back(text);
+  }
+  EncodedTexts encoded = EncodeAll(encoder, texts);
+  if (encoded.Failure) RefuseEncoding(script, *jobs[encoded.Failed].Row, *encoded.Failure);
+  prepared.Encoded = std::move(encoded.Bytes);
+  for (std::size_t k = 0; k < jobs.size(); ++k) {
+    Placed& p = placed[jobs[k].Index];
+    const std::size_t at = k == 0 ? 0 : encoded.Ends[k - 1];
+    p.BytesAt = static_cast<std::int64_t>(at);
+    p.Size = static_cast<std::int64_t>(encoded.Ends[k] - at);
+    p.Unchanged = false;
     ++report.Changed;
   }
+  if (refused) std::rethrow_exception(refused);
   // An unchanged string inside an unchanged one keeps sharing its bytes.
   int container = -1;
   for (std::size_t i = 0; i < placed.size(); ++i) {
@@ -144,7 +186,7 @@ std::vector<Placed> PrepareBlock(const OpenedProject& project, const BlockDump& 
     }
     if (placed[i].Unchanged) container = static_cast<int>(i);
   }
-  return placed;
+  return prepared;
 }
 
 // The block's space: its strings' bytes, merged where they touch, then its
@@ -229,7 +271,7 @@ Insertion InsertScripts(const OpenedProject& project, const std::vector<BlockDum
   Insertion result;
   result.Rom = project.Rom;
   std::map<std::string, TextEncoder> encoders;
-  std::vector<std::vector<Placed>> blocks;
+  std::vector<PreparedBlock> blocks;
   for (std::size_t b = 0; b < dumps.size(); ++b) {
     const BlockDump& dump = dumps[b];
     BlockReport report;
@@ -249,9 +291,9 @@ Insertion InsertScripts(const OpenedProject& project, const std::vector<BlockDum
     for (const Piece& p : pieces)
       report.Available += p.End - p.Start + 1;
     bool fits = true;
-    for (Placed& s : blocks[b]) {
+    for (Placed& s : blocks[b].Strings) {
       if (s.Container >= 0) continue;
-      const auto size = static_cast<std::int64_t>(s.Bytes.size());
+      const std::int64_t size = s.Size;
       report.Used += size;
       const auto piece = std::find_if(pieces.begin(), pieces.end(), [&](const Piece& p) {
         return p.End + 1 - p.Cursor >= size;
@@ -276,23 +318,35 @@ Insertion InsertScripts(const OpenedProject& project, const std::vector<BlockDum
   // The bytes, then the pointers of every string that moved.
   for (std::size_t b = 0; b < dumps.size(); ++b) {
     const BlockDump& dump = dumps[b];
-    std::map<std::int64_t, const Pointer*> pointerAt;
+    // The block's pointers by their offset, to find those of each string.
+    std::vector<const Pointer*> byOffset;
+    byOffset.reserve(dump.Pointers.size());
     for (const Pointer& p : dump.Pointers)
-      pointerAt[p.Offset] = &p;
-    std::vector<Placed>& strings = blocks[b];
+      byOffset.push_back(&p);
+    std::stable_sort(byOffset.begin(), byOffset.end(),
+                     [](const Pointer* x, const Pointer* y) { return x->Offset < y->Offset; });
+    const auto pointerAt = [&](std::int64_t at) -> const Pointer& {
+      const auto it = std::lower_bound(byOffset.begin(), byOffset.end(), at,
+                                       [](const Pointer* p, std::int64_t o) { return p->Offset < o; });
+      return **it;
+    };
+    // Unchanged strings' bytes are read from the original ROM, never from
+    // the copy being written over.
+    std::vector<Placed>& strings = blocks[b].Strings;
     for (Placed& s : strings) {
       if (s.Container >= 0) {
         const Placed& c = strings[static_cast<std::size_t>(s.Container)];
         s.NewOffset = c.NewOffset + (s.Original->Offset - c.Original->Offset);
       } else {
-        std::copy(s.Bytes.begin(), s.Bytes.end(),
+        const std::string_view bytes = blocks[b].BytesOf(s, project.Rom);
+        std::copy(bytes.begin(), bytes.end(),
                   result.Rom.begin() + static_cast<std::ptrdiff_t>(s.NewOffset));
       }
     }
     for (const Placed& s : strings) {
       if (s.NewOffset == s.Original->Offset) continue;
       for (std::int64_t at : s.Original->Pointers) {
-        const Pointer& pointer = *pointerAt.at(at);
+        const Pointer& pointer = pointerAt(at);
         const auto value =
             PointerValueFor(*dump.Block->Pointers, project.Map, s.NewOffset, pointer.Value);
         if (!value) {

@@ -1,5 +1,7 @@
 #include "scripts/tsv.h"
 
+#include <algorithm>
+#include <array>
 #include <set>
 #include <vector>
 
@@ -28,12 +30,12 @@ std::string Unescape(std::string_view field, const std::string& fileName, int li
                      const char* column) {
   std::string out;
   out.reserve(field.size());
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '\\') {
-      out += field[i];
-      continue;
-    }
-    const char next = i + 1 < field.size() ? field[i + 1] : '\0';
+  // Runs without a backslash go in whole.
+  for (std::size_t i = 0;;) {
+    const std::size_t slash = field.find('\\', i);
+    out.append(field.substr(i, slash - i));
+    if (slash == std::string_view::npos) break;
+    const char next = slash + 1 < field.size() ? field[slash + 1] : '\0';
     if (next == '\\') {
       out += '\\';
     } else if (next == 't') {
@@ -46,24 +48,46 @@ std::string Unescape(std::string_view field, const std::string& fileName, int li
                    " tiene una barra inversa que no es \\\\, \\t ni \\n; escriba \\\\ para una "
                    "barra inversa");
     }
-    ++i;
+    i = slash + 2;
   }
   return out;
 }
 
-std::vector<std::string_view> SplitTabs(std::string_view row) {
-  std::vector<std::string_view> fields;
+// The first kColumns fields of a row and how many there are in all.
+struct Fields {
+  std::array<std::string_view, kColumns> Field;
+  std::size_t Count = 0;
+};
+
+Fields SplitTabs(std::string_view row) {
+  Fields fields;
   std::size_t start = 0;
   for (;;) {
     const std::size_t tab = row.find('\t', start);
-    if (tab == std::string_view::npos) {
-      fields.push_back(row.substr(start));
-      return fields;
-    }
-    fields.push_back(row.substr(start, tab - start));
+    if (fields.Count < kColumns) fields.Field[fields.Count] = row.substr(start, tab - start);
+    ++fields.Count;
+    if (tab == std::string_view::npos) return fields;
     start = tab + 1;
   }
 }
+
+// The ids met so far. Scripts list them in ascending order, which needs no
+// search: only an id not above the greatest so far is looked up.
+class IdSet {
+ public:
+  bool Insert(int id) {
+    if (m_ascending.empty() || id > m_ascending.back()) {
+      m_ascending.push_back(id);
+      return true;
+    }
+    if (std::binary_search(m_ascending.begin(), m_ascending.end(), id)) return false;
+    return m_others.insert(id).second;
+  }
+
+ private:
+  std::vector<int> m_ascending;
+  std::set<int> m_others;
+};
 
 }  // namespace
 
@@ -102,7 +126,8 @@ BlockScript ReadTsv(std::string_view bytes, const std::string& fileName,
 
   BlockScript script;
   script.Block = blockName;
-  std::set<int> ids;
+  script.Strings.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
+  IdSet ids;
   std::size_t pos = 0;
   int line = 0;
   while (pos < bytes.size()) {
@@ -120,17 +145,18 @@ BlockScript ReadTsv(std::string_view bytes, const std::string& fileName,
       continue;
     }
     if (row.empty()) continue;  // a blank line, as editors leave at the end
-    const std::vector<std::string_view> fields = SplitTabs(row);
-    if (fields.size() != kColumns)
+    const Fields split = SplitTabs(row);
+    if (split.Count != kColumns)
       RefuseAt(fileName, line,
-               "la fila tiene " + std::to_string(fields.size()) +
+               "la fila tiene " + std::to_string(split.Count) +
                    " columnas separadas por tabuladores y deben ser 5 (id, pointers, offset, "
                    "original, translation)");
+    const auto& fields = split.Field;
     ScriptString s;
     s.Line = line;
     const auto id = ParseId(fields[0]);
     if (!id) RefuseAt(fileName, line, "el id debe ser un número decimal (0, 1, 2...)");
-    if (!ids.insert(*id).second)
+    if (!ids.Insert(*id))
       RefuseAt(fileName, line, "el id " + std::to_string(*id) + " ya estaba en una fila anterior");
     s.Id = *id;
     if (!fields[1].empty()) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <unordered_map>
 
@@ -304,6 +305,60 @@ TEST(EncodeText, MatchesBruteForceOnSmallTables) {
   // Both outcomes are exercised.
   EXPECT_GT(encoded, 1000);
   EXPECT_GT(refused, 200);
+}
+
+// Encoding a list in runs on several cores gives what encoding each text in
+// turn gives: the same bytes in order, and the same first text refused.
+TEST(EncodeAll, RunsAtOnceGiveWhatOneAtATimeGives) {
+  std::mt19937 rng(77);
+  int failures = 0;
+  for (int round = 0; round < 40; ++round) {
+    const CompiledTable table = round % 3 == 2 ? RandomClassic(rng, 3) : RandomExtended(rng, 3);
+    TextEncoder single(table);
+    std::vector<std::string> owned(static_cast<std::size_t>(rng() % 300));
+    // Texts read from bytes, which can all be given, and now and then one
+    // that may not.
+    for (std::string& text : owned) {
+      if (rng() % 100 == 0) {
+        text = RandomText(rng, 6);
+        continue;
+      }
+      std::string from(1 + rng() % 7, '\0');
+      for (char& c : from)
+        c = static_cast<char>(rng() % 5 == 0 ? kFreeByte : kKeyBytes[rng() % 3]);
+      text = Decode(table, from).Text;
+    }
+    const std::vector<std::string_view> texts(owned.begin(), owned.end());
+    // One at a time, up to the first refusal.
+    std::string bytes;
+    std::vector<std::size_t> ends;
+    std::optional<std::pair<std::size_t, EncodeFailure>> first;
+    for (std::size_t k = 0; k < texts.size() && !first; ++k) {
+      const auto result = single.Encode(texts[k]);
+      if (const auto* failure = std::get_if<EncodeFailure>(&result)) {
+        first = {k, *failure};
+      } else {
+        bytes += std::get<std::string>(result);
+        ends.push_back(bytes.size());
+      }
+    }
+    if (first) ++failures;
+    for (const std::size_t runs : {1u, 2u, 3u, 7u, 0u}) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", " + std::to_string(runs) + " runs");
+      TextEncoder encoder(table);
+      const EncodedTexts all = EncodeAll(encoder, texts, runs);
+      EXPECT_EQ(all.Bytes, bytes);
+      EXPECT_EQ(all.Ends, ends);
+      ASSERT_EQ(all.Failure.has_value(), first.has_value());
+      if (first) {
+        EXPECT_EQ(all.Failed, first->first);
+        EXPECT_EQ(*all.Failure, first->second);
+      }
+    }
+  }
+  // Lists with and without a refusal are both met.
+  EXPECT_GT(failures, 5);
+  EXPECT_LT(failures, 35);
 }
 
 }  // namespace

@@ -275,6 +275,17 @@ TEST(Insertion, RefusalsNameWhatIsWrongAndWriteNothing) {
   script = ScriptOf(dump);
   script.Strings[0].Id = 999;
   EXPECT_EQ(ErrorOf([&] { InsertScripts(project, {dump}, {script}); }), kErrBadInput);
+  // The first row refused is reported, whichever way: an unencodable text
+  // before a row naming no string, and the other way round.
+  script = ScriptOf(dump);
+  ASSERT_GE(script.Strings.size(), 2u);
+  script.Strings[0].Translation = "\xC3\xB1";
+  script.Strings.back().Id = 999;
+  EXPECT_EQ(ErrorOf([&] { InsertScripts(project, {dump}, {script}); }), kErrCannotEncode);
+  script = ScriptOf(dump);
+  script.Strings[0].Id = 999;
+  script.Strings.back().Translation = "\xC3\xB1";
+  EXPECT_EQ(ErrorOf([&] { InsertScripts(project, {dump}, {script}); }), kErrBadInput);
   // Two scripts for one block, or none.
   const fs::path folder = g.Folder.Path() / "two";
   WriteScript(project, dump, ScriptOf(dump), ScriptFormat::kTsv, folder);

@@ -156,6 +156,12 @@ TEST(ScriptRefusals, NameFileAndLine) {
       {"tsv id", [&] { ReadTsv(head + "x\t\t10\ta\t\n", "d.tsv", "d"); }, "d.tsv:2: "},
       {"tsv repeated id", [&] { ReadTsv(head + "0\t\t10\ta\t\n0\t\t11\tb\t\n", "d.tsv", "d"); },
        "d.tsv:3: "},
+      // Ids out of order are allowed; one repeated among them is not.
+      {"tsv repeated id out of order",
+       [&] {
+         ReadTsv(head + "5\t\t10\ta\t\n2\t\t11\tb\t\n3\t\t12\tc\t\n2\t\t13\td\t\n", "d.tsv", "d");
+       },
+       "d.tsv:5: "},
       {"tsv hex", [&] { ReadTsv(head + "0\t1G\t10\ta\t\n", "d.tsv", "d"); }, "d.tsv:2: "},
       {"tsv escape", [&] { ReadTsv(head + "0\t\t10\ta\\r\t\n", "d.tsv", "d"); }, "d.tsv:2: "},
       {"tsv utf-8", [&] { ReadTsv(head + "0\t\t10\t\xC3\x28\t\n", "d.tsv", "d"); }, "d.tsv:2: "},
