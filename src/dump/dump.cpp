@@ -5,6 +5,7 @@
 
 #include "base/app_error.h"
 #include "base/file_io.h"
+#include "extract/background_sink.h"
 #include "extract/engine.h"
 #include "extract/rom_source.h"
 #include "extract/run_text.h"
@@ -168,12 +169,15 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
     if (ec) ThrowSystemError(ec, true);
 
     FileByteSource rom(options.Rom);
-    FolderScriptSink sink(options.Out);
+    // Files are written on a thread of their own while decoding goes on.
+    FolderScriptSink files(options.Out);
+    BackgroundScriptSink sink(files);
     RunHooks hooks{rom, sink, host, stop};
     const CompiledTable table = extended
                                     ? CompiledTable::FromExtended(extendedTable, ExtendedRunStyle())
                                     : CompiledTable::FromClassic(classic, ClassicRunStyle(checked.Settings));
     const RunResult result = RunCompiled(table, checked.Settings, hooks);
+    sink.Finish();
     written = result.ScriptCount;
     host.Erase();
     if (result.Stopped) {
