@@ -61,21 +61,26 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
   return bytes;
 }
 
-void WriteFileWhole(const std::filesystem::path& path,
-                    std::initializer_list<std::string_view> parts) {
+namespace {
+
+// Writes the parts as the file `name` (relative to the folder `folder`, or
+// to the working folder or absolute with AT_FDCWD) under a temporary name,
+// then renames it into place.
+void WriteWholeAt(int folder, const std::string& name,
+                  std::initializer_list<std::string_view> parts) {
   // Straight system calls: one open, one gathered write (two when the system
   // takes less at once), one close and the rename. Through stdio a script
   // cost a buffer, a stat and a write per part, which weighs when a dump
   // writes thousands of files.
-  std::string temporary = path.native();
-  temporary += ".tmp";
+  const std::string temporary = name + ".tmp";
   errno = 0;
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int fd =
+      ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) ThrowErrno(true);
   const auto fail = [&](bool open) {
     const int err = errno;
     if (open) ::close(fd);
-    ::unlink(temporary.c_str());
+    ::unlinkat(folder, temporary.c_str(), 0);
     errno = err;
     ThrowErrno();
   };
@@ -104,7 +109,36 @@ void WriteFileWhole(const std::filesystem::path& path,
     }
   }
   if (::close(fd) != 0) fail(false);
-  if (::rename(temporary.c_str(), path.c_str()) != 0) fail(false);
+  if (::renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) fail(false);
+}
+
+}  // namespace
+
+void WriteFileWhole(const std::filesystem::path& path,
+                    std::initializer_list<std::string_view> parts) {
+  WriteWholeAt(AT_FDCWD, path.native(), parts);
+}
+
+FolderWriter::FolderWriter(std::filesystem::path folder) : m_folder(std::move(folder)) {}
+
+FolderWriter::~FolderWriter() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+void FolderWriter::WriteFileWhole(std::string_view name,
+                                  std::initializer_list<std::string_view> parts) {
+  // The folder is opened at the first write (O_PATH needs no permission to
+  // read it). Should that fail, files are written by their whole paths, which
+  // gives the failure, if any, that writing the file itself gives.
+  if (m_fd == -1) {
+    m_fd = ::open(m_folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) m_fd = -2;
+  }
+  if (m_fd < 0) {
+    romscriber::WriteFileWhole(m_folder / name, parts);
+    return;
+  }
+  WriteWholeAt(m_fd, std::string(name), parts);
 }
 
 }  // namespace romscriber

@@ -37,6 +37,24 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 void WriteFileWhole(const std::filesystem::path& path,
                     std::initializer_list<std::string_view> parts);
 
+// Writes files into one folder as WriteFileWhole does, finding the folder
+// once rather than walking its whole path for every file: a dump writes
+// thousands of them. Names are bare file names.
+class FolderWriter {
+ public:
+  explicit FolderWriter(std::filesystem::path folder);
+  ~FolderWriter();
+  FolderWriter(const FolderWriter&) = delete;
+  FolderWriter& operator=(const FolderWriter&) = delete;
+
+  void WriteFileWhole(std::string_view name, std::initializer_list<std::string_view> parts);
+  const std::filesystem::path& Folder() const { return m_folder; }
+
+ private:
+  std::filesystem::path m_folder;
+  int m_fd = -1;  // the open folder; -1 not opened yet, -2 could not be opened
+};
+
 // AppError for the current errno.
 [[noreturn]] void ThrowErrno(bool isFolder = false);
 

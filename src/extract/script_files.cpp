@@ -33,7 +33,9 @@ void WriteScript(const std::filesystem::path& folder, std::string_view name,
 }
 
 void FolderScriptSink::WriteScript(std::string_view name, std::string_view text) {
-  romscriber::WriteScript(m_folder, name, text);
+  std::string file(name);
+  file += ".txt";
+  m_folder.WriteFileWhole(file, {text, "\r\n"});
 }
 
 }  // namespace romscriber

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/file_io.h"
 #include "extract/host.h"
 
 namespace romscriber {
@@ -31,7 +32,7 @@ class FolderScriptSink : public ScriptSink {
   void WriteScript(std::string_view name, std::string_view text) override;
 
  private:
-  std::filesystem::path m_folder;
+  FolderWriter m_folder;
 };
 
 }  // namespace romscriber

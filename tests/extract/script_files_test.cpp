@@ -102,6 +102,37 @@ TEST(ScriptFiles, WriteThatFailsPartWayLeavesNoFileUnderItsName) {
   EXPECT_EQ(ReadBytes(dir.Path() / "1.txt"), "old\r\n");
 }
 
+// A run's sink keeps its folder open; it fails as writing by the whole path
+// does: a missing folder, a file in its place, a folder removed during the
+// run, a file too big, each with its number and no file left behind.
+TEST(ScriptFiles, FolderSinkFailsAsWritingByPathDoes) {
+  TempFolder base;
+  const auto bothFail = [](const fs::path& folder, const std::string& text) {
+    FolderScriptSink sink(folder);
+    const int bySink = ErrorOf([&] { sink.WriteScript("5", text); });
+    const int byPath = ErrorOf([&] { WriteScript(folder, "5", text); });
+    EXPECT_EQ(bySink, byPath) << folder;
+    return bySink;
+  };
+  EXPECT_EQ(bothFail(base.Path() / "missing", "x"), kErrPathNotFound);
+  WriteBytes(base.Path() / "file", "not a folder");
+  EXPECT_EQ(bothFail(base.Path() / "file", "x"), kErrPathNotFound);
+  {
+    FileSizeLimit limit(4096);
+    fs::create_directories(base.Path() / "small");
+    EXPECT_EQ(bothFail(base.Path() / "small", std::string(10000, 'x')), kErrDiskFull);
+    EXPECT_TRUE(fs::is_empty(base.Path() / "small"));
+  }
+  const fs::path gone = base.Path() / "gone";
+  fs::create_directories(gone);
+  FolderScriptSink sink(gone);
+  sink.WriteScript("1", "a");
+  EXPECT_EQ(ReadBytes(gone / "1.txt"), "a\r\n");
+  fs::remove_all(gone);
+  EXPECT_EQ(ErrorOf([&] { sink.WriteScript("2", "b"); }), kErrPathNotFound);
+  EXPECT_FALSE(fs::exists(gone));
+}
+
 TEST(ScriptFiles, FolderWithNonAsciiNameWorks) {
   TempFolder base;
   const fs::path program = base.Path() / fs::u8path("Traducción 日本語");
