@@ -104,10 +104,11 @@ struct Reach {
 // The decoder: the state of a decode and the one loop that decodes items.
 class Decoder {
  public:
-  // Bytes one item may read from its position: its key (the lookup reads two
-  // bytes whenever two are left, whatever the keys) and its parameters.
+  // Bytes one item may read from its position: its key and its parameters,
+  // and at least eight, which the lookup reads at once whenever the bytes it
+  // is told it may read are that many.
   static std::size_t Lookahead(const CompiledTable& table) {
-    return std::max<std::size_t>(table.LongestKey(), 2) + table.MostParams();
+    return std::max<std::size_t>(table.LongestKey(), 8) + table.MostParams();
   }
 
   Decoder(const CompiledTable& table, ByteSource& source)

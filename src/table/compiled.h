@@ -26,6 +26,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,8 @@ struct alignas(32) LookupItem {
   std::uint8_t Tail[kTail] = {};  // the lookup's own: the key's bytes after its pair
 };
 static_assert(sizeof(LookupItem) == 32);
+// The lookup reads the Tail as the item's last bytes.
+static_assert(offsetof(LookupItem, Tail) + LookupItem::kTail == sizeof(LookupItem));
 
 // How a decode shows what the table itself does not say.
 struct DecodeStyle {
@@ -122,7 +125,8 @@ class CompiledTable {
   std::size_t LongestItem() const { return m_longestItem; }
 
   // The entry of the longest key equal to the bytes at `bytes`, of which
-  // `available` may be read, or nullptr.
+  // `available` may be read, or nullptr. (The lookup reads the first eight
+  // of them at once when there are that many.)
   const TableEntry* Match(const std::uint8_t* bytes, std::size_t available) const;
 
   // The lookup as plain pointers, for a loop to keep in registers: the text
@@ -180,8 +184,12 @@ class CompiledTable::Matcher {
       // Most pairs begin no longer key; the bit answers those.
       if (word.Bits & bit) {
         const LookupItem* c = m_heads + word.Rank + CountBits(word.Bits & (bit - 1));
+        if constexpr (std::endian::native == std::endian::little) {
+          if (available >= 8) [[likely]]
+            return Wide(c, bytes, available);
+        }
         for (;;) {
-          if (c->KeySize <= available && RestMatches(*c, bytes)) return c;
+          if (c->KeySize <= available && RestMatches(*c, bytes, 2)) return c;
           if (c->Next == 0) break;
           c = m_rest + (c->Next - 1);
         }
@@ -214,16 +222,44 @@ class CompiledTable::Matcher {
     return static_cast<std::uint32_t>((x * 0x0101010101010101) >> 56);
 #endif
   }
-  // Whether the key's bytes after its pair are those at `bytes`: those the
-  // item holds, then the rest from the key's bytes, which stand right before
-  // its text in the buffer. Keys are short: a byte loop beats a call.
-  bool RestMatches(const LookupItem& c, const std::uint8_t* bytes) const {
+  // The pair's keys from `c` on, with eight bytes at hand read at once: the
+  // key's bytes after its pair are compared with those the item holds under
+  // a mask, without a loop whose length changes from one key to the next
+  // (whether a two- or a three-byte key comes next is not foreseeable in
+  // text). Longer keys compare the rest.
+  const LookupItem* Wide(const LookupItem* c, const std::uint8_t* bytes,
+                         std::size_t available) const {
+    std::uint64_t eight;
+    std::memcpy(&eight, bytes, 8);
+    const std::uint64_t after = eight >> 16;  // the bytes after the pair
+    for (;;) {
+      // The item's last eight bytes end with its Tail.
+      std::uint64_t last;
+      std::memcpy(&last, reinterpret_cast<const char*>(c) + sizeof(LookupItem) - 8, 8);
+      const std::uint64_t tail = last >> (8 * (8 - LookupItem::kTail));
+      const std::size_t size = c->KeySize;
+      const std::size_t compared = std::min<std::size_t>(size - 2, LookupItem::kTail);
+      const std::uint64_t mask = (std::uint64_t{1} << (8 * compared)) - 1;
+      if (((after ^ tail) & mask) == 0 &&
+          (size <= LookupItem::kTail + 2 ||
+           (size <= available && RestMatches(*c, bytes, LookupItem::kTail + 2))))
+        return c;
+      if (c->Next == 0) return m_single + bytes[0];
+      c = m_rest + (c->Next - 1);
+    }
+  }
+
+  // Whether the key's bytes from `from` on are those at `bytes`: those the
+  // item holds (the key's bytes after its pair), then the rest from the
+  // key's bytes, which stand right before its text in the buffer. Keys are
+  // short: a byte loop beats a call.
+  bool RestMatches(const LookupItem& c, const std::uint8_t* bytes, std::size_t from) const {
     const std::size_t size = c.KeySize;
     const std::size_t inlined = std::min(size, LookupItem::kTail + 2);
-    for (std::size_t i = 2; i < inlined; ++i)
+    for (std::size_t i = from; i < inlined; ++i)
       if (c.Tail[i - 2] != bytes[i]) return false;
     const auto* key = reinterpret_cast<const std::uint8_t*>(m_text + c.ShownAt - size);
-    for (std::size_t i = inlined; i < size; ++i)
+    for (std::size_t i = std::max(inlined, from); i < size; ++i)
       if (key[i] != bytes[i]) return false;
     return true;
   }
