@@ -1,7 +1,7 @@
 // The extraction engine on an arbitrary table, ROM, range, mode and brackets,
 // against the literal run: any difference is a crash.
 //
-// Input: 8 bytes of settings, 2 bytes of table length, the table file, the ROM.
+// Input: see engine_input.h.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/app_error.h"
+#include "engine_input.h"
 #include "extract/engine.h"
 #include "extract/literal_engine.h"
 #include "extract/run_fixtures.h"
@@ -16,12 +17,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace romscriber;
-  if (size < 10) return 0;
-  const std::size_t tableLength = std::min<std::size_t>(size - 10, data[8] | (data[9] << 8));
-  const std::string tableBytes(reinterpret_cast<const char*>(data) + 10, tableLength);
-  std::string rom(reinterpret_cast<const char*>(data) + 10 + tableLength, size - 10 - tableLength);
-  if (rom.empty()) return 0;
-  if (rom.size() > 8192) rom.resize(8192);  // the literal run is slow by design
+  const auto input = fuzzing::CutEngineInput(data, size);
+  if (!input) return 0;
+  const std::string& tableBytes = input->Table;
+  const std::string& rom = input->Rom;
 
   Table table;
   try {

@@ -2,7 +2,7 @@
 // arbitrary ROM, range and mode, against the literal longest-match run: any
 // difference is a crash.
 //
-// Input: 8 bytes of settings, 2 bytes of table length, the table file, the ROM.
+// Input: see engine_input.h.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/app_error.h"
+#include "engine_input.h"
 #include "extract/literal_engine.h"
 #include "extract/run_fixtures.h"
 #include "hex/hex.h"
@@ -17,12 +18,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace romscriber;
-  if (size < 10) return 0;
-  const std::size_t tableLength = std::min<std::size_t>(size - 10, data[8] | (data[9] << 8));
-  const std::string tableBytes(reinterpret_cast<const char*>(data) + 10, tableLength);
-  std::string rom(reinterpret_cast<const char*>(data) + 10 + tableLength, size - 10 - tableLength);
-  if (rom.empty()) return 0;
-  if (rom.size() > 8192) rom.resize(8192);
+  const auto input = fuzzing::CutEngineInput(data, size);
+  if (!input) return 0;
+  const std::string& tableBytes = input->Table;
+  const std::string& rom = input->Rom;
 
   ExtendedTable table;
   try {

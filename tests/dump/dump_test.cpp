@@ -17,14 +17,6 @@ namespace fs = std::filesystem;
 const std::string kDump = ROMSCRIBER_DUMP_PROGRAM;
 const fs::path kExamples = ROMSCRIBER_EXAMPLES;
 
-std::map<std::string, std::string> FilesIn(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  if (!fs::exists(folder)) return files;
-  for (const auto& e : fs::directory_iterator(folder))
-    files[e.path().filename().string()] = ReadBytes(e.path());
-  return files;
-}
-
 class DumpTest : public ::testing::Test {
  protected:
   ProcessResult Dump(std::vector<std::string> args) {

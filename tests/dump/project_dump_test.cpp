@@ -19,14 +19,6 @@ namespace fs = std::filesystem;
 const std::string kDump = ROMSCRIBER_DUMP_PROGRAM;
 const fs::path kProject = fs::path(ROMSCRIBER_EXAMPLES) / "project";
 
-std::map<std::string, std::string> FilesIn(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  if (!fs::exists(folder)) return files;
-  for (const auto& e : fs::directory_iterator(folder))
-    files[e.path().filename().string()] = ReadBytes(e.path());
-  return files;
-}
-
 // A program found on PATH, or an empty path.
 fs::path OnPath(const std::string& name) {
   const char* path = std::getenv("PATH");

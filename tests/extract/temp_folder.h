@@ -1,9 +1,11 @@
 // Helpers shared by the tests: a fresh temporary folder removed afterwards,
-// whole-file reads and writes, and the number of the AppError a call throws.
+// whole-file reads and writes, a folder's files, and the number of the
+// AppError a call throws.
 #pragma once
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 
@@ -40,6 +42,16 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out << bytes;
+}
+
+// Every file of a folder by name, with its bytes; empty when there is no
+// such folder.
+inline std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  if (!std::filesystem::exists(folder)) return files;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    files[e.path().filename().string()] = ReadBytes(e.path());
+  return files;
 }
 
 // Number of the AppError that `f` throws, or 0 when it throws none.
