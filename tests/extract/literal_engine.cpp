@@ -14,10 +14,56 @@ namespace romscriber::testing {
 
 namespace {
 
-class LiteralRunState {
+// What both literal runs keep and do alike: the position, the script under
+// way, reads through the byte source, progress and script writes.
+class LiteralRunBase {
+ protected:
+  LiteralRunBase(const RunSettings& settings, RunHooks& hooks)
+      : m_settings(settings), m_hooks(hooks) {}
+
+  bool InFile() const { return ScanPos < m_hooks.Rom.Size(); }
+
+  // The bytes at ScanPos, as many as the file holds up to `count`.
+  std::string Read(std::int64_t count) const {
+    const std::int64_t available = std::min(count, m_hooks.Rom.Size() - ScanPos);
+    if (available <= 0) return {};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(available));
+    m_hooks.Rom.ReadAt(ScanPos, bytes);
+    return std::string(bytes.begin(), bytes.end());
+  }
+
+  void ShowProgress() {
+    m_hooks.Host.ShowProgress(ProgressText(ScanPos - m_settings.StartOffset,
+                                           m_settings.EndOffset - m_settings.StartOffset));
+  }
+
+  void OpenScript() {
+    if (!ScriptOpen) {
+      ScriptOpen = true;
+      ScriptName = std::to_string(ScanPos);
+    }
+  }
+
+  void WriteScript() {
+    m_hooks.Scripts.WriteScript(ScriptName, ScriptText);
+    ++ScriptCount;
+  }
+
+  const RunSettings& m_settings;
+  RunHooks& m_hooks;
+  bool m_stopped = false;
+
+  std::int64_t ScanPos = 0;
+  std::string ScriptText;
+  bool ScriptOpen = false;
+  std::string ScriptName;
+  std::int64_t ScriptCount = 0;
+};
+
+class LiteralRunState : public LiteralRunBase {
  public:
   LiteralRunState(const Table& table, const RunSettings& settings, RunHooks& hooks)
-      : m_table(table), m_settings(settings), m_hooks(hooks) {}
+      : LiteralRunBase(settings, hooks), m_table(table) {}
 
   RunResult Run() {
     if (m_settings.Mode == RunMode::kFree) {
@@ -31,15 +77,6 @@ class LiteralRunState {
  private:
   bool Stop() const { return m_hooks.StopRequested.load(); }
 
-  // The bytes at ScanPos, as many as the file holds up to `count`.
-  std::string Read(std::int64_t count) {
-    const std::int64_t available = std::min(count, m_hooks.Rom.Size() - ScanPos);
-    if (available <= 0) return {};
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(available));
-    m_hooks.Rom.ReadAt(ScanPos, bytes);
-    return std::string(bytes.begin(), bytes.end());
-  }
-
   // Linear first-match search; the multi-byte lists end at their first empty
   // code, the single-byte list is searched whole.
   std::optional<std::size_t> FindEntry(std::span<const std::string> codes, const std::string& key,
@@ -50,23 +87,6 @@ class LiteralRunState {
       if (codes[i] == key) return i;
     }
     return std::nullopt;
-  }
-
-  void ShowProgress() {
-    const std::int64_t n = ScanPos - m_settings.StartOffset;
-    m_hooks.Host.ShowProgress(ProgressText(n, m_settings.EndOffset - m_settings.StartOffset));
-  }
-
-  void OpenScript() {
-    if (!ScriptOpen) {
-      ScriptOpen = true;
-      ScriptName = std::to_string(ScanPos);
-    }
-  }
-
-  void WriteScript() {
-    m_hooks.Scripts.WriteScript(ScriptName, ScriptText);
-    ++ScriptCount;
   }
 
   void EndScript(const std::string& word) {
@@ -138,8 +158,6 @@ class LiteralRunState {
     return outcome;
   }
 
-  bool InFile() const { return ScanPos < m_hooks.Rom.Size(); }
-
   void RunFreeMode() {
     ScanPos = m_settings.StartOffset;
     while (ScanPos <= m_settings.EndOffset && InFile()) {
@@ -188,15 +206,6 @@ class LiteralRunState {
   }
 
   const Table& m_table;
-  const RunSettings& m_settings;
-  RunHooks& m_hooks;
-  bool m_stopped = false;
-
-  std::int64_t ScanPos = 0;
-  std::string ScriptText;
-  bool ScriptOpen = false;
-  std::string ScriptName;
-  std::int64_t ScriptCount = 0;
   bool InBlock = false;
 };
 
@@ -212,10 +221,10 @@ namespace romscriber::testing {
 
 namespace {
 
-class LiteralExtendedState {
+class LiteralExtendedState : public LiteralRunBase {
  public:
   LiteralExtendedState(const ExtendedTable& table, const RunSettings& settings, RunHooks& hooks)
-      : m_settings(settings), m_hooks(hooks) {
+      : LiteralRunBase(settings, hooks) {
     for (const ExtendedEntry& e : table.Entries) {
       m_keys.emplace(e.Key, &e);  // the first definition of a key wins
       m_longest = std::max(m_longest, e.Key.size());
@@ -264,39 +273,13 @@ class LiteralExtendedState {
   }
 
  private:
-  bool InFile() const { return ScanPos < m_hooks.Rom.Size(); }
   int Indicator() const { return IndicatorByte(m_settings.Indicator); }
-
-  std::string Read(std::int64_t count) const {
-    const std::int64_t available = std::min(count, m_hooks.Rom.Size() - ScanPos);
-    if (available <= 0) return {};
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(available));
-    m_hooks.Rom.ReadAt(ScanPos, bytes);
-    return std::string(bytes.begin(), bytes.end());
-  }
 
   static std::string Raw(const std::string& bytes) {
     std::string out;
     for (char c : bytes)
       out += "<$" + TextToHex(std::string(1, c)) + ">";
     return out;
-  }
-
-  void ShowProgress() {
-    m_hooks.Host.ShowProgress(ProgressText(ScanPos - m_settings.StartOffset,
-                                           m_settings.EndOffset - m_settings.StartOffset));
-  }
-
-  void OpenScript() {
-    if (!ScriptOpen) {
-      ScriptOpen = true;
-      ScriptName = std::to_string(ScanPos);
-    }
-  }
-
-  void WriteScript() {
-    m_hooks.Scripts.WriteScript(ScriptName, ScriptText);
-    ++ScriptCount;
   }
 
   // Decodes the item at ScanPos; true when it was an end token.
@@ -349,17 +332,8 @@ class LiteralExtendedState {
     return ended;
   }
 
-  const RunSettings& m_settings;
-  RunHooks& m_hooks;
   std::map<std::string, const ExtendedEntry*> m_keys;
   std::size_t m_longest = 1;
-  bool m_stopped = false;
-
-  std::int64_t ScanPos = 0;
-  std::string ScriptText;
-  bool ScriptOpen = false;
-  std::string ScriptName;
-  std::int64_t ScriptCount = 0;
 };
 
 }  // namespace
