@@ -48,7 +48,6 @@ class FolderWriter {
   FolderWriter& operator=(const FolderWriter&) = delete;
 
   void WriteFileWhole(std::string_view name, std::initializer_list<std::string_view> parts);
-  const std::filesystem::path& Folder() const { return m_folder; }
 
  private:
   std::filesystem::path m_folder;

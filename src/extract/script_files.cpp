@@ -27,15 +27,25 @@ void EnsureScriptsFolder(const std::filesystem::path& programFolder) {
   if (ec) ThrowSystemError(ec, true);
 }
 
+namespace {
+
+// A script's file: its name and ".txt"; the text, then CR LF.
+std::string FileNameOf(std::string_view name) {
+  std::string file(name);
+  file += ".txt";
+  return file;
+}
+constexpr std::string_view kLineEnd = "\r\n";
+
+}  // namespace
+
 void WriteScript(const std::filesystem::path& folder, std::string_view name,
                  std::string_view text) {
-  WriteFileWhole(folder / (std::string(name) + ".txt"), {text, "\r\n"});
+  WriteFileWhole(folder / FileNameOf(name), {text, kLineEnd});
 }
 
 void FolderScriptSink::WriteScript(std::string_view name, std::string_view text) {
-  std::string file(name);
-  file += ".txt";
-  m_folder.WriteFileWhole(file, {text, "\r\n"});
+  m_folder.WriteFileWhole(FileNameOf(name), {text, kLineEnd});
 }
 
 }  // namespace romscriber
