@@ -19,29 +19,12 @@
 #include "base/app_error.h"
 #include "hex/hex.h"
 #include "table/extended_loader.h"
+#include "table/kept_converters.h"
 
 namespace {
 
 constexpr const char* kEncodings[] = {"utf-8",    "shift_jis",    "utf-16",
                                       "utf-16be", "windows-1251", "euc-jp"};
-
-// glibc unloads a converter a few loads after its last user closes it;
-// keeping one of each open spares a dynamic load in most executions.
-struct KeptConverters {
-  KeptConverters() {
-    for (const char* name : {"CP932", "UTF-16LE", "UTF-16BE", "WINDOWS-1251", "EUC-JP"})
-      cds.push_back(iconv_open("UTF-8", name));
-  }
-  ~KeptConverters() {
-    for (iconv_t cd : cds)
-      iconv_close(cd);
-  }
-  std::vector<iconv_t> cds;
-};
-
-void KeepConvertersLoaded() {
-  static const KeptConverters kept;
-}
 
 // Whether iconv reads `text` as UTF-8 (to UTF-16, which has no room for
 // values above U+10FFFF and refuses surrogates and overlong forms).
@@ -101,7 +84,7 @@ void CheckWarning(const std::string& w) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace romscriber;
   if (size == 0) return 0;
-  KeepConvertersLoaded();
+  testing::KeepConvertersLoaded();
   const char* encoding = kEncodings[data[0] % std::size(kEncodings)];
   const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   ExtendedTable table;

@@ -15,6 +15,7 @@
 
 #include "base/app_error.h"
 #include "extract/temp_folder.h"
+#include "table/kept_converters.h"
 
 namespace romscriber {
 
@@ -86,27 +87,6 @@ std::string Encode(std::string_view utf8, const char* encoding) {
   iconv_close(cd);
   out.resize(out.size() - outLeft);
   return out;
-}
-
-// glibc unloads a converter some loads after its last user closes it; the
-// tests that switch between many encodings keep one of each open, so that
-// they measure the loader rather than the dynamic loader.
-struct KeptConverters {
-  KeptConverters() {
-    for (const char* name : {"UTF-16LE", "UTF-16BE", "CP932", "EUC-JP", "WINDOWS-1251"}) {
-      cds.push_back(iconv_open("UTF-8", name));
-      cds.push_back(iconv_open(name, "UTF-8"));
-    }
-  }
-  ~KeptConverters() {
-    for (iconv_t cd : cds)
-      iconv_close(cd);
-  }
-  std::vector<iconv_t> cds;
-};
-
-void KeepConvertersLoaded() {
-  static const KeptConverters kept;
 }
 
 // --- Line kinds ---------------------------------------------------------------
