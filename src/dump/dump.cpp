@@ -272,8 +272,7 @@ int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& s
         << pointers << " punteros, " << warnings << " avisos." << std::endl;
   } catch (const AppError& e) {
     host.Erase();
-    err << "Error: " << e.Description() << '\n';
-    return e.Number() == kErrBadSetting ? kExitRefused : kExitFailed;
+    return ExitForError(err, e);
   }
   return kExitOk;
 }

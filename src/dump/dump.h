@@ -9,6 +9,8 @@
 #include <ostream>
 #include <string>
 
+#include "cli/cli.h"
+
 namespace romscriber {
 
 struct DumpOptions {
@@ -29,13 +31,6 @@ struct ProjectDumpOptions {
   std::filesystem::path Project;
   std::filesystem::path Out = "Scripts";
   std::string Format = "atlas";  // atlas | tsv | po
-};
-
-enum DumpExit : int {
-  kExitOk = 0,
-  kExitFailed = 1,      // a file could not be opened or loaded, or the run failed
-  kExitRefused = 2,     // a setting was refused
-  kExitCancelled = 130  // stopped by SIGINT
 };
 
 // Runs one dump. Messages go to `out` (the end message) and `err`

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "dump/cli_spanish.h"
+#include "cli/cli.h"
 #include "dump/dump.h"
 #include "version.h"
 

@@ -5,7 +5,7 @@
 
 #include "base/app_error.h"
 #include "base/file_io.h"
-#include "dump/dump.h"
+#include "cli/cli.h"
 #include "insert/insertion.h"
 #include "insert/patch.h"
 #include "project/dump.h"
@@ -81,8 +81,7 @@ int RunInsert(const InsertOptions& options, std::ostream& out, std::ostream& err
     out << "Inserción terminada: " << changed << " textos cambiados en " << insertion.Blocks.size()
         << " bloques; ROM nueva en " << options.Out.string() << "." << std::endl;
   } catch (const AppError& e) {
-    err << "Error: " << e.Description() << '\n';
-    return e.Number() == kErrBadSetting ? kExitRefused : kExitFailed;
+    return ExitForError(err, e);
   }
   return kExitOk;
 }

@@ -3,8 +3,7 @@
 
 #include <iostream>
 
-#include "dump/cli_spanish.h"
-#include "dump/dump.h"
+#include "cli/cli.h"
 #include "inserter/insert.h"
 #include "version.h"
 

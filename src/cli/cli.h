@@ -1,16 +1,37 @@
-// What the command-line programs share of CLI11: the help in Spanish, the
-// help and version flags, and one way to end on a parse error.
+// What the command-line programs share: their exit codes, the help in
+// Spanish with the help and version flags, one way to end on a parse error,
+// and one way to print an error.
+//
+//   ExitCode         0 done, 1 a file or a refusal, 2 a bad option, 130 stopped
+//   SpanishHelp      CLI11's help texts in Spanish, --help and --version
+//   ParseArguments   the exit code when the program ends while parsing
+//   ExitForError     prints an AppError as "Error: ..." and gives its exit code
 #pragma once
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 #include <optional>
+#include <ostream>
 #include <string>
 
-#include "dump/dump.h"
+#include "base/app_error.h"
 
 namespace romscriber {
+
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitFailed = 1,      // a file could not be read or written, or the work was refused
+  kExitRefused = 2,     // an option or setting was refused
+  kExitCancelled = 130  // stopped by SIGINT
+};
+
+// Prints "Error: <description>" and gives the exit code of the error: a
+// refused setting 2, anything else 1.
+inline int ExitForError(std::ostream& err, const AppError& e) {
+  err << "Error: " << e.Description() << '\n';
+  return e.Number() == kErrBadSetting ? kExitRefused : kExitFailed;
+}
 
 // A formatter whose usage lines are given rather than made from the options,
 // for a program with more than one form.
