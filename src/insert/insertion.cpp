@@ -233,6 +233,26 @@ std::vector<Piece> SpaceOf(const BlockDump& dump) {
   return pieces;
 }
 
+// A range block's strings stay where they are: nothing points to them, the
+// game finds each at its own offset. Each must fit in the bytes its original
+// took (through its end token); the rest of those bytes keep their values.
+// Its free regions are not used. Gives a line per string that does not fit.
+std::string KeepInPlace(const BlockDump& dump, PreparedBlock& block, BlockReport& report) {
+  if (!dump.Block->Free.empty()) report.Warnings.push_back(RangeFreeIgnored(*dump.Block));
+  std::string tooLong;
+  for (Placed& s : block.Strings) {
+    report.Available += s.Original->Length;
+    report.Used += s.Size;
+    s.NewOffset = s.Original->Offset;
+    if (s.Size > s.Original->Length) {
+      tooLong += "\n  bloque " + report.Name + ", texto " + std::to_string(s.Id) + ": necesita " +
+                 std::to_string(s.Size) + " bytes y tiene " + std::to_string(s.Original->Length) +
+                 " (los textos de un bloque de rango no se mueven de su sitio)";
+    }
+  }
+  return tooLong;
+}
+
 }  // namespace
 
 BlockScript ReadBlockScript(const std::filesystem::path& folder, const std::string& block) {
@@ -285,9 +305,14 @@ Insertion InsertScripts(const OpenedProject& project, const std::vector<BlockDum
 
   // Layout: every block's strings into its space, or the whole is refused.
   std::string overflow;
+  bool pointerOverflow = false;
   for (std::size_t b = 0; b < dumps.size(); ++b) {
-    std::vector<Piece> pieces = SpaceOf(dumps[b]);
     BlockReport& report = result.Blocks[b];
+    if (dumps[b].Block->Range) {
+      overflow += KeepInPlace(dumps[b], blocks[b], report);
+      continue;
+    }
+    std::vector<Piece> pieces = SpaceOf(dumps[b]);
     for (const Piece& p : pieces)
       report.Available += p.End - p.Start + 1;
     bool fits = true;
@@ -306,13 +331,16 @@ Insertion InsertScripts(const OpenedProject& project, const std::vector<BlockDum
       piece->Cursor += size;
     }
     if (!fits) {
+      pointerOverflow = true;
       overflow += "\n  bloque " + report.Name + ": necesita " + std::to_string(report.Used) +
                   " bytes y tiene " + std::to_string(report.Available);
     }
   }
   if (!overflow.empty()) {
     throw AppError(kErrNoRoom, "Los textos no caben; no se ha escrito nada:" + overflow +
-                                   "\nAcorte las traducciones o añada zonas libres (free).");
+                                   (pointerOverflow
+                                        ? "\nAcorte las traducciones o añada zonas libres (free)."
+                                        : "\nAcorte las traducciones."));
   }
 
   // The bytes, then the pointers of every string that moved.

@@ -5,12 +5,18 @@
 //   InsertScripts    new texts encoded, laid out in each block's space, pointers
 //                    rewritten; the new ROM and a report per block
 //
-// A block's space is the bytes its original strings occupied, then its free
-// regions in the order listed; pieces that touch in the file are one piece.
-// Strings go in order of their original offset, each whole into the first
-// piece with room left; an unchanged string keeps its original bytes, and an
-// unchanged string that lies inside another unchanged one keeps sharing its
-// bytes. So unchanged scripts give back the original ROM, byte for byte.
+// A pointer block's space is the bytes its original strings occupied, then
+// its free regions in the order listed; pieces that touch in the file are one
+// piece. Strings go in order of their original offset, each whole into the
+// first piece with room left; an unchanged string keeps its original bytes,
+// and an unchanged string that lies inside another unchanged one keeps
+// sharing its bytes. So unchanged scripts give back the original ROM, byte
+// for byte.
+//
+// A range block's strings never move (nothing points to them): each is
+// written at its own offset and must fit in the bytes its original took;
+// the rest of those bytes keep their values, and its free regions are not
+// used.
 #pragma once
 
 #include <cstdint>
@@ -47,8 +53,8 @@ struct Insertion {
 // of the project's ROM. AppError kErrBadInput for a row that names no string
 // of its block or whose original is not the dump's, kErrCannotEncode for a
 // text the table cannot give (block, string id, column, character),
-// kErrNoRoom when the strings do not fit (every block's bytes needed and
-// available), kErrBadInput for a 2-byte pointer whose string would leave its
+// kErrNoRoom when the strings do not fit (every pointer block's bytes needed
+// and available, every range-block string longer than its original's bytes), kErrBadInput for a 2-byte pointer whose string would leave its
 // bank.
 Insertion InsertScripts(const OpenedProject& project, const std::vector<BlockDump>& dumps,
                         const std::vector<BlockScript>& scripts);

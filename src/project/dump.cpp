@@ -79,6 +79,7 @@ BlockDump DumpBlock(const OpenedProject& project, const ProjectBlock& block) {
   const std::string where = "bloque " + block.Name + ": ";
 
   if (block.Range) {
+    if (!block.Free.empty()) dump.Warnings.push_back(RangeFreeIgnored(block));
     // Strings split at end tokens, as a free-mode dump splits scripts; an end
     // token that meets an empty string makes no string.
     std::int64_t pos = block.Range->Start;
@@ -145,6 +146,12 @@ void CheckFreeRegions(const OpenedProject& project, const std::vector<BlockDump>
       }
     }
   }
+}
+
+std::string RangeFreeIgnored(const ProjectBlock& block) {
+  return "bloque " + block.Name +
+         ": sus zonas libres (free) no se usan; es un bloque de rango, nada apunta a sus textos "
+         "y cada uno se queda en su sitio.";
 }
 
 BlockScript ScriptOf(const BlockDump& dump) {

@@ -66,4 +66,8 @@ void CheckFreeRegions(const OpenedProject& project, const std::vector<BlockDump>
 
 BlockScript ScriptOf(const BlockDump& dump);
 
+// The warning, once per range block that has free regions, that they are
+// not used: nothing points into a range block, so its strings never move.
+std::string RangeFreeIgnored(const ProjectBlock& block);
+
 }  // namespace romscriber

@@ -4,16 +4,22 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <fstream>
+#include <map>
 #include <random>
 #include <set>
 
 #include "extract/engine.h"
 #include "extract/temp_folder.h"
+#include "hex/hex.h"
+#include "insert/encoder.h"
 #include "insert/patch.h"
 #include "insert/patch_appliers.h"
 #include "scripts/atlas.h"
 #include "scripts/po.h"
 #include "scripts/tsv.h"
+#include "table/extended_loader.h"
 
 namespace romscriber::testing {
 namespace {
@@ -50,9 +56,26 @@ struct Generated {
   std::vector<std::uint8_t> Rom;
 };
 
+// A range block "r" of strings one after another, each through its end
+// token, at `start`; a free region of its own that insertion must not use.
+std::string RangeBlock(Generated& g, std::int64_t start, std::mt19937& rng) {
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  std::int64_t at = start;
+  for (int n = pick(2, 12); n > 0; --n) {
+    for (int k = pick(1, 10); k > 0; --k)
+      g.Rom[static_cast<std::size_t>(at++)] = static_cast<std::uint8_t>(kLetters[pick(0, 7)]);
+    g.Rom[static_cast<std::size_t>(at++)] = 0x00;
+  }
+  return "[[block]]\nname = \"r\"\ntable = \"t\"\nrange = { start = " + std::to_string(start) +
+         ", end = " + std::to_string(at - 1) + " }\nfree = [ { start = " +
+         std::to_string(start + 0x1800) + ", end = " + std::to_string(start + 0x18FF) + " } ]\n";
+}
+
 // A ROM with a pointer table of `count` pointers at the start of one bank,
-// its strings after it, a free region at the bank's end.
-void Generate(Generated& g, const MapCase& map, int size, bool big, std::mt19937& rng) {
+// its strings after it, a free region at the bank's end; with `range`, also
+// a range block between them.
+void Generate(Generated& g, const MapCase& map, int size, bool big, std::mt19937& rng,
+              bool range = false) {
   const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   g.Rom.assign(static_cast<std::size_t>(map.Header) + 0x40000, 0xEE);
   const int count = pick(3, 24);
@@ -108,6 +131,7 @@ void Generate(Generated& g, const MapCase& map, int size, bool big, std::mt19937
     ASSERT_TRUE(value) << map.Toml << " size " << size;
     StorePointer(g.Rom, PointerOffset(format, i), size, format.Order, *value);
   }
+  if (range) toml += RangeBlock(g, map.RegionStart + 0x2000, rng);
   g.ProjectFile = g.Folder.Path() / "game.toml";
   WriteBytes(g.ProjectFile, toml);
   WriteBytes(g.Folder.Path() / "game.tbl", kTable);
@@ -239,6 +263,257 @@ TEST(Insertion, EditedScriptsReadBackThroughTheNewPointersAndTouchNothingElse) {
     EXPECT_EQ(ApplyBps(g.Rom, MakeBps(g.Rom, insertion.Rom)), insertion.Rom);
   }
   EXPECT_GT(inserted, 40);
+}
+
+// How many times `part` occurs in `text`.
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++n;
+  return n;
+}
+
+TEST(Insertion, RangeBlockStringsStayAtTheirOffsetsAndTooLongOnesAreAllRefused) {
+  std::mt19937 rng(23);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  int inserted = 0;
+  int refused = 0;
+  for (int round = 0; round < 72; ++round) {
+    const MapCase& map = kMaps[static_cast<std::size_t>(round) % std::size(kMaps)];
+    const int size = map.Sizes[static_cast<std::size_t>(round / 6) % map.Sizes.size()];
+    Generated g;
+    Generate(g, map, size, round % 2 == 1, rng, true);
+    const OpenedProject project = OpenProject(g.ProjectFile, {});
+    const ProjectBlock& pointed = project.Settings.Blocks[0];
+    const ProjectBlock& range = project.Settings.Blocks[1];
+    const std::vector<BlockDump> dumps = {DumpBlock(project, pointed), DumpBlock(project, range)};
+    // The range block's dump says once that its free region is not used.
+    EXPECT_EQ(std::count_if(dumps[1].Warnings.begin(), dumps[1].Warnings.end(),
+                            [](const std::string& w) { return w.find("zonas libres") != w.npos; }),
+              1);
+    std::vector<BlockScript> scripts = {ScriptOf(dumps[0]), ScriptOf(dumps[1])};
+    // The pointed strings get short texts: they move up and their pointers change.
+    for (ScriptString& s : scripts[0].Strings)
+      if (pick(0, 1)) s.Translation = std::string(1, kLetters[pick(0, 7)]) + "<fin>";
+    // The range strings get texts shorter than, as long as or longer than theirs.
+    const CompiledTable& table = project.TableOf(range);
+    std::vector<std::string> expected;
+    std::vector<std::int64_t> sizes;
+    std::set<int> tooLong;
+    for (ScriptString& s : scripts[1].Strings) {
+      const DumpedString& d = dumps[1].Strings[static_cast<std::size_t>(s.Id)];
+      // Every third round may give texts longer than their originals.
+      const bool longer = round % 3 == 0;
+      const int kind = pick(0, 5);
+      if (kind == 0) {
+        s.Translation = Translation(rng);
+      } else if (kind > 1) {
+        // Letters a byte each: from three fewer than the original's to as
+        // many (or one more).
+        const std::int64_t letters =
+            std::max<std::int64_t>(1, d.Length - 1 + pick(-3, longer ? 1 : 0));
+        do {
+          s.Translation.clear();
+          for (std::int64_t k = 0; k < letters; ++k)
+            s.Translation += kLetters[pick(0, 7)];
+        } while (s.Translation.find("AB") != std::string::npos ||
+                 s.Translation.find("CD") != std::string::npos);
+      }
+      std::string text = s.Translation.empty() ? s.Original : s.Translation;
+      if (!text.ends_with("<fin>")) text += "<fin>";
+      std::int64_t bytes = d.Length;
+      if (text != s.Original) {
+        const auto encoded = EncodeText(table, text);
+        ASSERT_TRUE(std::holds_alternative<std::string>(encoded)) << text;
+        bytes = static_cast<std::int64_t>(std::get<std::string>(encoded).size());
+      }
+      if (bytes > d.Length && !longer) {
+        // Too long for a round without longer texts: left untranslated.
+        s.Translation.clear();
+        text = s.Original;
+        bytes = d.Length;
+      }
+      if (bytes > d.Length) tooLong.insert(s.Id);
+      expected.push_back(text);
+      sizes.push_back(bytes);
+    }
+    Insertion insertion;
+    try {
+      insertion = InsertScripts(project, dumps, scripts);
+    } catch (const AppError& e) {
+      // Every string that does not fit its own bytes is named, and only those.
+      ASSERT_FALSE(tooLong.empty()) << e.Description();
+      ASSERT_EQ(e.Number(), kErrNoRoom);
+      EXPECT_EQ(Occurrences(e.Description(), "bloque r, texto "), tooLong.size()) << e.Description();
+      for (int id : tooLong) {
+        const std::string line = "bloque r, texto " + std::to_string(id) + ": necesita " +
+                                 std::to_string(sizes[static_cast<std::size_t>(id)]) +
+                                 " bytes y tiene " +
+                                 std::to_string(dumps[1].Strings[static_cast<std::size_t>(id)].Length);
+        EXPECT_NE(e.Description().find(line), std::string::npos) << e.Description();
+      }
+      ++refused;
+      continue;
+    }
+    ASSERT_TRUE(tooLong.empty());
+    ++inserted;
+    EXPECT_EQ(std::count_if(insertion.Blocks[1].Warnings.begin(), insertion.Blocks[1].Warnings.end(),
+                            [](const std::string& w) { return w.find("zonas libres") != w.npos; }),
+              1);
+    const auto romSize = static_cast<std::int64_t>(insertion.Rom.size());
+    std::set<std::int64_t> allowed;
+    for (std::size_t i = 0; i < dumps[1].Strings.size(); ++i) {
+      // Each range string reads back at its own offset; the bytes its
+      // original took past the new ones keep their values.
+      const DumpedString& d = dumps[1].Strings[i];
+      const DecodedString back = DecodeString(table, insertion.Rom, d.Offset, {romSize - 1, romSize, true});
+      EXPECT_EQ(back.Text, expected[i]) << "round " << round << ", string " << i;
+      for (std::int64_t k = d.Offset; k < d.Offset + sizes[i]; ++k)
+        allowed.insert(k);
+    }
+    // The pointed strings read back through their pointers, as before.
+    const std::vector<Pointer> pointers = ReadPointers(insertion.Rom, *pointed.Pointers, project.Map);
+    for (std::size_t i = 0; i < dumps[0].Strings.size(); ++i) {
+      const ScriptString& s = scripts[0].Strings[i];
+      std::string text = s.Translation.empty() ? s.Original : s.Translation;
+      for (std::int64_t at : dumps[0].Strings[i].Pointers) {
+        const auto p = std::find_if(pointers.begin(), pointers.end(),
+                                    [&](const Pointer& q) { return q.Offset == at; });
+        ASSERT_TRUE(p != pointers.end() && p->Target);
+        EXPECT_EQ(DecodeString(table, insertion.Rom, *p->Target, {romSize - 1, romSize, true}).Text,
+                  text);
+        for (int k = 0; k < pointed.Pointers->Size; ++k)
+          allowed.insert(at + k);
+      }
+      for (std::int64_t k = 0; k < dumps[0].Strings[i].Length; ++k)
+        allowed.insert(dumps[0].Strings[i].Offset + k);
+    }
+    // Nothing else changed: not the range block's free region, not the
+    // rest of a range string's old bytes.
+    for (std::size_t k = 0; k < g.Rom.size(); ++k) {
+      if (g.Rom[k] != insertion.Rom[k]) {
+        ASSERT_TRUE(allowed.count(static_cast<std::int64_t>(k))) << "round " << round << ", " << k;
+      }
+    }
+  }
+  EXPECT_GT(inserted, 15);
+  EXPECT_GT(refused, 15);
+}
+
+// A range block through real tables, and a real ROM: every string is given
+// the text of a string of the same or a smaller size, inserted, dumped
+// again; each translation reads back at its own string's offset.
+std::vector<std::uint8_t> ReadTestFile(const std::string& name) {
+  std::ifstream in(fs::path(ROMSCRIBER_TEST_DATA) / name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void SwapTextsAndInsert(const fs::path& projectFile, std::mt19937& rng, const std::string& what) {
+  const OpenedProject project = OpenProject(projectFile, {});
+  const ProjectBlock& block = project.Settings.Blocks[0];
+  const BlockDump dump = DumpBlock(project, block);
+  ASSERT_GE(dump.Strings.size(), 5u) << what;
+  BlockScript script = ScriptOf(dump);
+  std::vector<std::size_t> from(dump.Strings.size());
+  for (std::size_t i = 0; i < dump.Strings.size(); ++i) {
+    std::vector<std::size_t> fits;
+    for (std::size_t j = 0; j < dump.Strings.size(); ++j)
+      if (dump.Strings[j].Length <= dump.Strings[i].Length && dump.Strings[j].Ended) fits.push_back(j);
+    from[i] = dump.Strings[i].Ended && !fits.empty()
+                  ? fits[std::uniform_int_distribution<std::size_t>(0, fits.size() - 1)(rng)]
+                  : i;
+    if (from[i] != i) script.Strings[i].Translation = dump.Strings[from[i]].Text;
+  }
+  const Insertion insertion = InsertScripts(project, {dump}, {script});
+  // Dumped again from the new ROM: the string at each offset is the text given.
+  const fs::path again = projectFile.parent_path() / "again";
+  fs::create_directories(again);
+  WriteBytes(again / "game.rom", std::string(insertion.Rom.begin(), insertion.Rom.end()));
+  std::string toml;
+  {
+    std::ifstream in(projectFile, std::ios::binary);
+    toml.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  WriteBytes(again / "game.toml", toml);
+  fs::copy_file(projectFile.parent_path() / "game.tbl", again / "game.tbl",
+                fs::copy_options::overwrite_existing);
+  const OpenedProject newProject = OpenProject(again / "game.toml", {});
+  const BlockDump newDump = DumpBlock(newProject, newProject.Settings.Blocks[0]);
+  std::map<std::int64_t, std::string> byOffset;
+  for (const DumpedString& s : newDump.Strings)
+    byOffset[s.Offset] = s.Text;
+  for (std::size_t i = 0; i < dump.Strings.size(); ++i) {
+    ASSERT_TRUE(byOffset.count(dump.Strings[i].Offset)) << what << ", string " << i;
+    EXPECT_EQ(byOffset[dump.Strings[i].Offset], dump.Strings[from[i]].Text)
+        << what << ", string " << i << " given string " << from[i];
+  }
+}
+
+TEST(Insertion, RangeBlocksOfRealTablesAndARealRomKeepEveryTranslationAtItsOffset) {
+  std::mt19937 rng(41);
+  // Concentration Room's dialogue, one text after another, through a table
+  // of its plain ASCII.
+  {
+    TempFolder folder;
+    const std::vector<std::uint8_t> rom = ReadTestFile("croom.nes");
+    ASSERT_EQ(rom.size(), 24592u);
+    std::string tbl = "*0A\n/00=<end>\n";
+    for (int b = 0x20; b <= 0x7E; ++b)
+      tbl += OffsetHex(b) + "=" + std::string(1, static_cast<char>(b)) + "\n";
+    WriteBytes(folder.Path() / "game.tbl", tbl);
+    WriteBytes(folder.Path() / "game.rom", std::string(rom.begin(), rom.end()));
+    WriteBytes(folder.Path() / "game.toml",
+               "rom = \"game.rom\"\n[map]\nkind = \"banked\"\nheader = 16\nwindow = 0x8000\n"
+               "bank_size = 0x4000\n[[table]]\nname = \"t\"\nfile = \"game.tbl\"\n[[block]]\n"
+               "name = \"dialogo\"\ntable = \"t\"\nrange = { start = 0x24C2, end = 0x27C4 }\n");
+    for (int round = 0; round < 5; ++round)
+      SwapTextsAndInsert(folder.Path() / "game.toml", rng, "croom.nes, round " + std::to_string(round));
+  }
+  // Real tables over generated text: random entries of each, closed by an
+  // end token of a byte that no key of the table holds.
+  for (const char* name : {"mgsgblz.tbl", "otogirisou-font.tbl", "zelda-redux.tbl",
+                           "telefang-patch.tbl", "ffiv-psp-ptbr.tbl"}) {
+    TempFolder folder;
+    const std::vector<std::uint8_t> file = ReadTestFile(name);
+    const std::string text(file.begin(), file.end());
+    const ExtendedTable table = LoadExtendedTable(text, "", name, {});
+    // The end byte begins no key and stands inside none, so that no key
+    // reads across an end token into the bytes after it.
+    std::array<bool, 256> taken{};
+    std::vector<const ExtendedEntry*> entries;
+    for (const ExtendedEntry& e : table.Entries) {
+      for (std::size_t k = 0; k + 1 < e.Key.size() || k == 0; ++k)
+        taken[static_cast<std::uint8_t>(e.Key[k])] = true;
+      if (e.Kind != ExtendedKind::kEnd) entries.push_back(&e);
+    }
+    int end = 0;
+    while (end < 256 && taken[static_cast<std::size_t>(end)]) ++end;
+    ASSERT_LT(end, 256) << name;
+    std::string endKey;
+    AppendByteHex(endKey, static_cast<std::uint8_t>(end));
+    WriteBytes(folder.Path() / "game.tbl", text + "\n/" + endKey + "=<fin>\n");
+    std::vector<std::uint8_t> rom(0x8000);
+    for (auto& b : rom)
+      b = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(rng));
+    std::size_t at = 0x1000;
+    for (int n = 0; n < 40; ++n) {
+      for (int k = std::uniform_int_distribution<int>(1, 12)(rng); k > 0; --k) {
+        const ExtendedEntry& e =
+            *entries[std::uniform_int_distribution<std::size_t>(0, entries.size() - 1)(rng)];
+        for (char c : e.Key)
+          rom[at++] = static_cast<std::uint8_t>(c);
+        for (int p = 0; p < e.Params; ++p)
+          rom[at++] = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(rng));
+      }
+      rom[at++] = static_cast<std::uint8_t>(end);
+    }
+    WriteBytes(folder.Path() / "game.rom", std::string(rom.begin(), rom.end()));
+    WriteBytes(folder.Path() / "game.toml",
+               "rom = \"game.rom\"\n[[table]]\nname = \"t\"\nfile = \"game.tbl\"\n[[block]]\n"
+               "name = \"textos\"\ntable = \"t\"\nrange = { start = 0x1000, end = " +
+                   std::to_string(at - 1) + " }\n");
+    SwapTextsAndInsert(folder.Path() / "game.toml", rng, name);
+  }
 }
 
 TEST(Insertion, RefusalsNameWhatIsWrongAndWriteNothing) {
