@@ -42,6 +42,24 @@ AppError::AppError(int number) : AppError(number, ErrorDescription(number)) {}
 AppError::AppError(int number, const std::string& description)
     : std::runtime_error(description), m_number(number), m_description(description) {}
 
+AppError::AppError(int number, const std::string& description, Where where)
+    : std::runtime_error(description),
+      m_number(number),
+      m_description(description),
+      m_where(std::move(where)) {}
+
+AppError AppError::At(int number, Where where, const std::string& what) {
+  const std::string text = where.Text();
+  return AppError(number, text.empty() ? what : text + ": " + what, std::move(where));
+}
+
+std::string Where::Text() const {
+  std::string text = File;
+  if (Line > 0) text += ":" + std::to_string(Line);
+  if (Line > 0 && Column > 0) text += ":" + std::to_string(Column);
+  return text;
+}
+
 int ErrorNumberForSystemError(std::error_code code, bool isFolder) {
   if (code.category() != std::generic_category() && code.category() != std::system_category()) {
     return kErrPathFileAccess;

@@ -143,7 +143,7 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
       if (extended) {
         extendedTable =
             LoadExtendedTableFile(options.Table, options.TableEncoding.value_or(""),
-                                  [&](const std::string& warning) { err << warning << '\n'; });
+                                  [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; });
       } else {
         classic = LoadTableFile(options.Table);
       }
@@ -205,7 +205,7 @@ int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& s
   } else {
     return Refuse(err, "El formato de guion debe ser atlas, tsv o po: " + options.Format);
   }
-  const auto warn = [&](const std::string& warning) { err << warning << '\n'; };
+  const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
   ProgressLine host(err, progress);
   try {
     const OpenedProject project = OpenProject(options.Project, warn);

@@ -509,10 +509,7 @@ std::string ProgressText(std::int64_t n, std::int64_t span) {
 }
 
 int IndicatorByte(const std::string& indicator) {
-  if (indicator.size() != 2) return -1;
-  const int high = HexDigitValue(indicator[0]);
-  const int low = HexDigitValue(indicator[1]);
-  return high < 0 || low < 0 ? -1 : high * 16 + low;
+  return indicator.size() == 2 ? HexByteAt(indicator, 0) : -1;
 }
 
 }  // namespace romscriber

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
+
 namespace romscriber {
 
 // Largest value either parser gives; above it is an overflow (error 6).
@@ -30,14 +32,6 @@ std::int32_t HexToDec(std::string_view HexStr);
 // Two upper-case hex digits per byte, in order ("abc" gives "616263").
 // Error 6 for a text of 32767 characters or more.
 std::string TextToHex(std::string_view text);
-
-// Digit value of a hex digit of either case, or -1.
-constexpr int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // Upper-case hex digits of a file offset, without prefix or padding
 // ("1F400", "0"), as messages and script files write offsets.

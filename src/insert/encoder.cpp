@@ -80,7 +80,7 @@ void UpperRawDigits(std::string& text, const DecodeStyle& style) {
   for (std::size_t at = text.find(left); at != std::string::npos; at = text.find(left, at + 1)) {
     const std::size_t digits = at + left.size();
     if (digits + 2 + right.size() > text.size()) break;
-    if (HexDigitValue(text[digits]) < 0 || HexDigitValue(text[digits + 1]) < 0) continue;
+    if (HexByteAt(text, digits) < 0) continue;
     if (text.compare(digits + 2, right.size(), right) != 0) continue;
     for (std::size_t d = digits; d < digits + 2; ++d)
       if (text[d] >= 'a' && text[d] <= 'f') text[d] = static_cast<char>(text[d] - 'a' + 'A');
@@ -330,7 +330,7 @@ int TextEncoder::RawTokenAt(std::size_t pos) const {
   const std::size_t digits = pos + style.RawLeft.size();
   if (!IsUpperHex(m_text[digits]) || !IsUpperHex(m_text[digits + 1])) return -1;
   if (m_text.compare(digits + 2, style.RawRight.size(), style.RawRight) != 0) return -1;
-  return HexDigitValue(m_text[digits]) * 16 + HexDigitValue(m_text[digits + 1]);
+  return HexByteAt(m_text, digits);
 }
 
 // Calls `visit` with every item whose text begins at `pos`: entries with
@@ -410,9 +410,7 @@ inline std::size_t TextEncoder::ItemBytes(const Item& item, std::size_t pos,
   const std::size_t digits = m_table.Style().RawLeft.size();
   const std::size_t tokensAt = pos + item.TextSize - item.Params * m_tokenSize + digits;
   for (std::uint32_t k = 0; k < item.Params; ++k) {
-    const char* hex = m_text.data() + tokensAt + k * m_tokenSize;
-    out[r.KeySize + k] =
-        static_cast<std::uint8_t>(HexDigitValue(hex[0]) * 16 + HexDigitValue(hex[1]));
+    out[r.KeySize + k] = static_cast<std::uint8_t>(HexByteAt(m_text, tokensAt + k * m_tokenSize));
   }
   return r.KeySize + item.Params;
 }

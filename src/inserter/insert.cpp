@@ -36,7 +36,7 @@ std::string Thousands(std::int64_t n) {
 }  // namespace
 
 int RunInsert(const InsertOptions& options, std::ostream& out, std::ostream& err) {
-  const auto warn = [&](const std::string& warning) { err << warning << '\n'; };
+  const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
   try {
     const OpenedProject project = OpenProject(options.Project, warn);
     for (const auto* path : {&options.Out, options.Ips ? &*options.Ips : nullptr,

@@ -32,7 +32,7 @@ std::vector<std::uint8_t> ReadRom(const Project& project) {
 }
 
 CompiledTable LoadProjectTable(const Project& project, const ProjectTable& table,
-                               const TableWarning& warn) {
+                               const Warn& warn) {
   try {
     if (table.Format == TableFormat::kClassic)
       return CompiledTable::FromClassic(LoadTableFile(table.File), ProjectStyle());
@@ -59,7 +59,7 @@ const CompiledTable& OpenedProject::TableOf(const ProjectBlock& block) const {
   return Tables.at(block.Table);
 }
 
-OpenedProject OpenProject(const std::filesystem::path& file, const TableWarning& warn) {
+OpenedProject OpenProject(const std::filesystem::path& file, const Warn& warn) {
   Project project = LoadProject(file);
   std::vector<std::uint8_t> rom = ReadRom(project);
   CheckProjectAgainstRom(project, static_cast<std::int64_t>(rom.size()));

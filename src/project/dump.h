@@ -39,7 +39,7 @@ struct OpenedProject {
 // Reads the project file, its ROM and its tables, and checks the project
 // against the ROM's size. Table warnings go to `warn`. AppErrors as
 // LoadProject, CheckProjectAgainstRom and the table loaders give them.
-OpenedProject OpenProject(const std::filesystem::path& file, const TableWarning& warn);
+OpenedProject OpenProject(const std::filesystem::path& file, const Warn& warn);
 
 struct DumpedString {
   std::int64_t Offset = 0;

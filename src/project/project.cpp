@@ -78,8 +78,7 @@ class Refuser {
   explicit Refuser(std::string file) : m_file(std::move(file)) {}
 
   [[noreturn]] void Fail(const SourcePlace& place, const std::string& what) const {
-    throw AppError(kErrBadInput, m_file + ":" + std::to_string(place.Line) + ":" +
-                                     std::to_string(place.Column) + ": " + what);
+    throw AppError::At(kErrBadInput, {m_file, place.Line, place.Column}, what);
   }
 
  private:

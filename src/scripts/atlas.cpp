@@ -147,13 +147,6 @@ struct Command {
   std::vector<std::string> Args;
 };
 
-std::string_view Trim(std::string_view s) {
-  const std::size_t first = s.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = s.find_last_not_of(" \t");
-  return s.substr(first, last - first + 1);
-}
-
 // "#NAME(arg, arg)" with an optional "// comment" after it; `comment` gets
 // the comment's text. Nothing when the line is not written so.
 std::optional<Command> ParseCommand(std::string_view line, std::string_view* comment) {
@@ -190,7 +183,7 @@ std::optional<std::int64_t> AtlasValue(std::string_view text) {
     text.remove_prefix(1);
     for (const char c : text)
       if (c >= 'a' && c <= 'f') return std::nullopt;  // Atlas reads upper-case hex only
-    return ParseOffsetHex(text);
+    return ParseHexNumber(text);
   }
   const auto value = ParseId(text);
   if (!value) return std::nullopt;
@@ -325,14 +318,7 @@ BlockScript ReadAtlas(std::string_view bytes, const std::string& fileName,
     RefuseAt(fileName, LineAt(bytes, *bad), "el archivo debe estar en UTF-8");
 
   std::vector<std::string_view> lines;
-  for (std::size_t pos = 0; pos < bytes.size();) {
-    std::size_t end = bytes.find('\n', pos);
-    if (end == std::string_view::npos) end = bytes.size();
-    std::string_view line = bytes.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    pos = end + 1;
-  }
+  ForEachLine(bytes, [&](std::string_view line, int) { lines.push_back(line); });
   const auto isJump = [](std::string_view line) { return Trim(line).substr(0, 5) == "#JMP("; };
   const auto isComment = [](std::string_view line) { return Trim(line).substr(0, 2) == "//"; };
 

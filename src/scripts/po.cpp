@@ -204,13 +204,13 @@ bool ParsePlace(std::string_view comments, ScriptString& s) {
     pos = end + 1;
     if (words.empty() || words[0] != "offset") continue;
     if (words.size() < 2) return false;
-    const auto offset = ParseOffsetHex(words[1]);
+    const auto offset = ParseHexNumber(words[1]);
     if (!offset) return false;
     s.Offset = *offset;
     if (words.size() == 2) return true;
     if (words[2] != "pointers" || words.size() == 3) return false;
     for (std::size_t i = 3; i < words.size(); ++i) {
-      const auto pointer = ParseOffsetHex(words[i]);
+      const auto pointer = ParseHexNumber(words[i]);
       if (!pointer) return false;
       s.Pointers.push_back(*pointer);
     }

@@ -128,23 +128,17 @@ BlockScript ReadTsv(std::string_view bytes, const std::string& fileName,
   script.Block = blockName;
   script.Strings.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')));
   IdSet ids;
-  std::size_t pos = 0;
-  int line = 0;
-  while (pos < bytes.size()) {
-    ++line;
-    std::size_t end = bytes.find('\n', pos);
-    if (end == std::string_view::npos) end = bytes.size();
-    std::string_view row = bytes.substr(pos, end - pos);
-    pos = end + 1;
-    if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
+  int lines = 0;
+  ForEachLine(bytes, [&](std::string_view row, int line) {
+    lines = line;
     if (line == 1) {
       if (row != kHeader)
         RefuseAt(fileName, line,
                  "la primera línea debe ser la cabecera "
                  "\"id<TAB>pointers<TAB>offset<TAB>original<TAB>translation\"");
-      continue;
+      return;
     }
-    if (row.empty()) continue;  // a blank line, as editors leave at the end
+    if (row.empty()) return;  // a blank line, as editors leave at the end
     const Fields split = SplitTabs(row);
     if (split.Count != kColumns)
       RefuseAt(fileName, line,
@@ -164,7 +158,7 @@ BlockScript ReadTsv(std::string_view bytes, const std::string& fileName,
       for (;;) {
         const std::size_t comma = fields[1].find(',', start);
         const std::string_view item = fields[1].substr(start, comma - start);
-        const auto pointer = ParseOffsetHex(item);
+        const auto pointer = ParseHexNumber(item);
         if (!pointer)
           RefuseAt(fileName, line,
                    "la columna pointers debe dar desplazamientos hexadecimales separados por "
@@ -175,7 +169,7 @@ BlockScript ReadTsv(std::string_view bytes, const std::string& fileName,
         start = comma + 1;
       }
     }
-    const auto offset = ParseOffsetHex(fields[2]);
+    const auto offset = ParseHexNumber(fields[2]);
     if (!offset)
       RefuseAt(fileName, line,
                "la columna offset debe ser un desplazamiento hexadecimal (1F400), no \"" +
@@ -184,8 +178,8 @@ BlockScript ReadTsv(std::string_view bytes, const std::string& fileName,
     s.Original = Unescape(fields[3], fileName, line, "original");
     s.Translation = Unescape(fields[4], fileName, line, "translation");
     script.Strings.push_back(std::move(s));
-  }
-  if (line == 0) RefuseAt(fileName, 1, "el archivo está vacío: falta la cabecera");
+  });
+  if (lines == 0) RefuseAt(fileName, 1, "el archivo está vacío: falta la cabecera");
   return script;
 }
 

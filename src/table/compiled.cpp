@@ -15,18 +15,9 @@ namespace {
 // upper-case hex digits; a code with lower-case letters or other characters
 // never matches.
 std::optional<std::string> ClassicKey(std::string_view code, std::size_t length) {
-  if (code.size() != 2 * length) return std::nullopt;
-  std::string key;
-  for (std::size_t i = 0; i < code.size(); i += 2) {
-    const char hi = code[i];
-    const char lo = code[i + 1];
-    if ((hi >= 'a' && hi <= 'f') || (lo >= 'a' && lo <= 'f')) return std::nullopt;
-    const int h = HexDigitValue(hi);
-    const int l = HexDigitValue(lo);
-    if (h < 0 || l < 0) return std::nullopt;
-    key.push_back(static_cast<char>(h * 16 + l));
-  }
-  return key;
+  if (code.size() != 2 * length || code.find_first_of("abcdef") != std::string_view::npos)
+    return std::nullopt;
+  return ParseHexBytes(code);
 }
 
 // Every '\n' of an extended text becomes the style's line break.

@@ -11,6 +11,7 @@
 
 #include "base/app_error.h"
 #include "base/file_io.h"
+#include "base/text.h"
 #include "hex/hex.h"
 
 namespace romscriber {
@@ -60,61 +61,13 @@ class IconvHandle {
   iconv_t m_cd;
 };
 
-// Offset of the first byte that does not start a well-formed UTF-8 sequence
-// (no overlong forms, no surrogates, nothing above U+10FFFF), or kNone.
-// glibc's UTF-8 reader lets five-byte forms and values above U+10FFFF
-// through, so UTF-8 is checked here rather than by iconv.
-std::size_t FirstInvalidUtf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const unsigned lead = p[i];
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    unsigned low = 0x80;  // range of the second byte
-    unsigned high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;   // overlong
-      if (lead == 0xED) high = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;   // overlong
-      if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-    } else {
-      return i;
-    }
-    if (n - i < length || p[i + 1] < low || p[i + 1] > high) return i;
-    for (std::size_t k = 2; k < length; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return i;
-    }
-    i += length;
-  }
-  return kNone;
-}
-
-// Line number, from 1, of the character at `offset` of `text`: one more than
-// the line ends (LF, CR LF, lone CR) before it.
-int LineAt(std::string_view text, std::size_t offset) {
-  int line = 1;
-  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
-      ++line;
-  }
-  return line;
-}
-
 [[noreturn]] void ThrowBadBytes(const std::string& fileName, int line, std::string_view shownName) {
-  throw AppError(kErrBadInput, "La tabla " + fileName + ", línea " + std::to_string(line) +
-                                   ", tiene bytes que no son válidos en " + std::string(shownName) +
-                                   "; se espera una tabla escrita en " + std::string(shownName) +
-                                   " (o que empiece con una marca de orden de bytes).");
+  throw AppError(kErrBadInput,
+                 "La tabla " + fileName + ", línea " + std::to_string(line) +
+                     ", tiene bytes que no son válidos en " + std::string(shownName) +
+                     "; se espera una tabla escrita en " + std::string(shownName) +
+                     " (o que empiece con una marca de orden de bytes).",
+                 {fileName, line});
 }
 
 [[noreturn]] void ThrowUnknownEncoding(const std::string& fileName, std::string_view name) {
@@ -181,9 +134,10 @@ std::string_view TextOfFile(std::string_view fileBytes, std::string_view encodin
     text = storage;
   }
   // Also for converted text: some iconv readers (UCS-4...) pass values that
-  // are not Unicode characters.
-  if (const std::size_t bad = FirstInvalidUtf8(text); bad != kNone)
-    ThrowBadBytes(fileName, LineAt(text, bad), shownName);
+  // are not Unicode characters. glibc's UTF-8 reader lets five-byte forms
+  // and values above U+10FFFF through, so UTF-8 is checked here rather than
+  // by iconv.
+  if (const auto bad = FirstInvalidUtf8(text)) ThrowBadBytes(fileName, LineAt(text, *bad), shownName);
   return text;
 }
 
@@ -192,14 +146,6 @@ std::size_t HexRun(std::string_view s) {
   while (n < s.size() && HexDigitValue(s[n]) >= 0)
     ++n;
   return n;
-}
-
-std::string_view TrimSpaces(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-    s.remove_suffix(1);
-  return s;
 }
 
 // A text with each backslash-n made a line break; no other escape exists.
@@ -221,7 +167,7 @@ std::string Unescape(std::string_view text) {
 
 class ExtendedParser {
  public:
-  ExtendedParser(const std::string& fileName, const TableWarning& warn)
+  ExtendedParser(const std::string& fileName, const Warn& warn)
       : m_fileName(fileName), m_warn(warn) {}
 
   ExtendedTable Run(std::string_view text) {
@@ -229,16 +175,10 @@ class ExtendedParser {
     // the views into m_keyBytes stay valid: it never grows past this.
     m_keyBytes.reserve(text.size() / 2 + 1);
     m_firstLine.reserve(text.size() / 16 + 1);
-    const std::size_t n = text.size();
-    std::size_t pos = 0;
-    while (pos < n) {
-      ++m_line;
-      std::size_t end = pos;
-      while (end < n && text[end] != '\n' && text[end] != '\r')
-        ++end;
-      Line(text.substr(pos, end - pos));
-      pos = end + ((end + 1 < n && text[end] == '\r' && text[end + 1] == '\n') ? 2 : 1);
-    }
+    ForEachLine(text, [&](std::string_view line, int number) {
+      m_line = number;
+      Line(line);
+    });
     return std::move(m_table);
   }
 
@@ -296,14 +236,14 @@ class ExtendedParser {
 
   // One decimal number, or one or more names of a byte each.
   std::optional<int> ParamCount(std::string_view list) {
-    const std::string_view single = TrimSpaces(list);
+    const std::string_view single = Trim(list);
     if (!single.empty() &&
         std::all_of(single.begin(), single.end(), [](char c) { return c >= '0' && c <= '9'; })) {
       int count = 0;
       for (char c : single) {
         count = count * 10 + (c - '0');
         if (count > kMaxParams) {
-          Warn("el número de bytes de parámetro " + std::string(single) +
+          Report("el número de bytes de parámetro " + std::string(single) +
                " pasa de 255; se omite.");
           return std::nullopt;
         }
@@ -314,8 +254,8 @@ class ExtendedParser {
     std::size_t from = 0;
     for (;;) {
       const std::size_t comma = list.find(',', from);
-      if (TrimSpaces(list.substr(from, comma == kNone ? kNone : comma - from)).empty()) {
-        Warn(
+      if (Trim(list.substr(from, comma == kNone ? kNone : comma - from)).empty()) {
+        Report(
             "falta un nombre de parámetro (se espera $CLAVE=etiqueta,N o "
             "$CLAVE=etiqueta,nombre,...); se omite.");
         return std::nullopt;
@@ -325,7 +265,7 @@ class ExtendedParser {
       from = comma + 1;
     }
     if (names > kMaxParams) {
-      Warn("tiene " + std::to_string(names) + " parámetros y el máximo es 255; se omite.");
+      Report("tiene " + std::to_string(names) + " parámetros y el máximo es 255; se omite.");
       return std::nullopt;
     }
     return names;
@@ -333,26 +273,24 @@ class ExtendedParser {
 
   void Add(std::string_view hex, std::string_view text, ExtendedKind kind, int params) {
     if (hex.size() % 2 != 0) {
-      Warn("la clave " + std::string(hex) +
+      Report("la clave " + std::string(hex) +
            " tiene un número impar de cifras hexadecimales; se omite.");
       return;
     }
     if (hex.size() > kMaxKeyDigits) {
-      Warn("la clave tiene " + std::to_string(hex.size()) +
+      Report("la clave tiene " + std::to_string(hex.size()) +
            " cifras hexadecimales y el máximo es 64; se omite.");
       return;
     }
-    std::array<char, kMaxKeyDigits / 2> key{};
-    const std::size_t length = hex.size() / 2;
-    for (std::size_t i = 0; i < length; ++i) {
-      key[i] = static_cast<char>(HexDigitValue(hex[2 * i]) * 16 + HexDigitValue(hex[2 * i + 1]));
-    }
-    const std::string_view keyView(key.data(), length);
+    // The digits were found to be hex digits already.
+    const std::string key = *ParseHexBytes(hex);
+    const std::size_t length = key.size();
+    const std::string_view keyView(key);
     if (const auto it = m_firstLine.find(keyView); it != m_firstLine.end()) {
       std::string shown;
       for (char c : keyView)
         AppendByteHex(shown, static_cast<std::uint8_t>(c));
-      Warn("la clave " + shown + " ya está definida en la línea " + std::to_string(it->second) +
+      Report("la clave " + shown + " ya está definida en la línea " + std::to_string(it->second) +
            "; se omite.");
       return;
     }
@@ -369,17 +307,17 @@ class ExtendedParser {
   }
 
   void NotAnEntry() {
-    Warn(
+    Report(
         "no es una entrada de tabla (se espera CLAVE=texto, /CLAVE, *CLAVE, "
         "$CLAVE=etiqueta,N o un comentario); se omite.");
   }
 
-  void Warn(const std::string& what) {
-    if (m_warn) m_warn("Aviso: " + m_fileName + ", línea " + std::to_string(m_line) + ": " + what);
+  void Report(const std::string& what) {
+    if (m_warn) m_warn(m_fileName + ", línea " + std::to_string(m_line) + ": " + what);
   }
 
   const std::string& m_fileName;
-  const TableWarning& m_warn;
+  const Warn& m_warn;
   ExtendedTable m_table;
   std::string m_keyBytes;                                 // every stored key, end to end
   std::unordered_map<std::string_view, int> m_firstLine;  // key bytes: line of its definition
@@ -401,7 +339,7 @@ bool IsKnownEncoding(std::string_view name) {
 }
 
 ExtendedTable LoadExtendedTable(std::string_view fileBytes, std::string_view encoding,
-                                const std::string& fileName, const TableWarning& warn) {
+                                const std::string& fileName, const Warn& warn) {
   if (!IsKnownEncoding(encoding)) ThrowUnknownEncoding(fileName, encoding);
   std::string storage;
   const std::string_view text = TextOfFile(fileBytes, encoding, fileName, storage);
@@ -409,7 +347,7 @@ ExtendedTable LoadExtendedTable(std::string_view fileBytes, std::string_view enc
 }
 
 ExtendedTable LoadExtendedTableFile(const std::filesystem::path& path, std::string_view encoding,
-                                    const TableWarning& warn) {
+                                    const Warn& warn) {
   const std::string fileName = path.filename().string();
   // A setting that cannot be used is refused before the file is read.
   if (!IsKnownEncoding(encoding)) ThrowUnknownEncoding(fileName, encoding);

@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/app_error.h"
+
 namespace romscriber {
 
 enum class ExtendedKind : std::uint8_t { kEntry, kEnd, kLineBreak, kControl };
@@ -40,9 +42,6 @@ struct ExtendedTable {
   std::vector<ExtendedEntry> Entries;  // first definitions, in file order
 };
 
-// Receives each warning (a line passed over, a key defined again), already
-// worded in Spanish with the file name and line number.
-using TableWarning = std::function<void(const std::string&)>;
 
 // Whether iconv knows `name` (any letter case; shift_jis, shift-jis and sjis
 // stand for CP932, utf-16 without a mark is little-endian; empty is UTF-8).
@@ -56,12 +55,12 @@ bool IsKnownEncoding(std::string_view name);
 // nothing above U+10FFFF); kErrBadSetting for an unknown encoding. `warn`
 // may be empty.
 ExtendedTable LoadExtendedTable(std::string_view fileBytes, std::string_view encoding,
-                                const std::string& fileName, const TableWarning& warn);
+                                const std::string& fileName, const Warn& warn);
 
 // Reads and loads a table file, named in messages by its file name. An
 // unknown encoding is refused before the file is read; file errors are
 // AppErrors (53, 70, 75, 76).
 ExtendedTable LoadExtendedTableFile(const std::filesystem::path& path, std::string_view encoding,
-                                    const TableWarning& warn);
+                                    const Warn& warn);
 
 }  // namespace romscriber
