@@ -244,9 +244,9 @@ int Main(int argc, char** argv) {
   std::size_t entries = 0;
   for (int i = 0; i < 30; ++i) {
     const auto begin = Clock::now();
-    const ExtendedTable table = LoadExtendedTable(extendedFile, "", "extended.tbl", {});
+    const EntryList table = LoadExtendedTable(extendedFile, "", "extended.tbl", {});
     const auto read = Clock::now();
-    const CompiledTable compiled = CompiledTable::FromExtended(table, DecodeStyle{});
+    const CompiledTable compiled = CompiledTable::Compile(table, DecodeStyle{});
     const auto end = Clock::now();
     loads.push_back(std::chrono::duration<double>(end - begin).count());
     reads.push_back(std::chrono::duration<double>(read - begin).count());

@@ -34,18 +34,18 @@ std::string Word(std::mt19937& rng, std::size_t minSize, std::size_t maxSize) {
 // with E0-FF, bytes no one-byte key uses, as in most real tables.
 CompiledTable MakeTable(bool overlapping) {
   std::mt19937 rng(5);
-  ExtendedTable t;
-  const auto add = [&](std::string key, std::string text, ExtendedKind kind) {
+  EntryList t;
+  const auto add = [&](std::string key, std::string text, EntryKind kind) {
     t.Entries.push_back({std::move(key), std::move(text), kind, 0, 0});
   };
-  add(std::string(1, '\0'), "", ExtendedKind::kEnd);
-  add("\n", "", ExtendedKind::kLineBreak);
+  add(std::string(1, '\0'), "", EntryKind::kEnd);
+  add("\n", "", EntryKind::kLineBreak);
   for (int b = 0x20; b < 0x7F; ++b)
     add(std::string(1, static_cast<char>(b)), std::string(1, static_cast<char>(b)),
-        ExtendedKind::kEntry);
+        EntryKind::kText);
   static const char* const kAccented[] = {"á", "é", "í", "ó", "ú", "ñ", "ü", "¿", "¡", "à"};
   for (int b = 0x80; b < (overlapping ? 0x100 : 0xA0); ++b)
-    add(std::string(1, static_cast<char>(b)), kAccented[b % 10], ExtendedKind::kEntry);
+    add(std::string(1, static_cast<char>(b)), kAccented[b % 10], EntryKind::kText);
   for (std::size_t size : {2, 3}) {
     std::set<std::string> used;
     while (used.size() < 5000) {
@@ -55,10 +55,10 @@ CompiledTable MakeTable(bool overlapping) {
       if (!overlapping)
         key[0] = static_cast<char>((size == 2 ? 0xA0 : 0xE0) + rng() % (size == 2 ? 0x40 : 0x20));
       if (!used.insert(key).second) continue;
-      add(key, Word(rng, size, 2 * size), ExtendedKind::kEntry);
+      add(key, Word(rng, size, 2 * size), EntryKind::kText);
     }
   }
-  return CompiledTable::FromExtended(t, DecodeStyle{"<$", ">", "\n", false});
+  return CompiledTable::Compile(t, DecodeStyle{"<$", ">", "\n", false});
 }
 
 const CompiledTable& DictionaryTable(bool overlapping) {

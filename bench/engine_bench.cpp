@@ -97,7 +97,7 @@ const TextCase& ExtendedText() {
     DecodeStyle style;  // as range dumps with an extended table show raw bytes
     style.ClassicMarkers = false;
     return TextCase{
-        CompiledTable::FromExtended(LoadExtendedTable(file, "", "bench.tbl", {}), style),
+        CompiledTable::Compile(LoadExtendedTable(file, "", "bench.tbl", {}), style),
         GameTextRom(32 << 20, alphabet)};
   }();
   return c;

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& tableBytes = input->Table;
   const std::string& rom = input->Rom;
 
-  ExtendedTable table;
+  EntryList table;
   try {
     table = LoadExtendedTable(tableBytes, "", "fuzz.tbl", [](const std::string&) {});
   } catch (const AppError&) {

@@ -41,13 +41,13 @@ bool IsValidUtf8(const std::string& text) {
 }
 
 // The entries written as a UTF-8 table that says the same.
-std::string WriteBack(const std::vector<romscriber::ExtendedEntry>& entries) {
-  using romscriber::ExtendedKind;
+std::string WriteBack(const std::vector<romscriber::Entry>& entries) {
+  using romscriber::EntryKind;
   std::string file;
   for (const auto& e : entries) {
-    if (e.Kind == ExtendedKind::kEnd) file += '/';
-    if (e.Kind == ExtendedKind::kLineBreak) file += '*';
-    if (e.Kind == ExtendedKind::kControl) file += '$';
+    if (e.Kind == EntryKind::kEnd) file += '/';
+    if (e.Kind == EntryKind::kLineBreak) file += '*';
+    if (e.Kind == EntryKind::kControl) file += '$';
     for (char c : e.Key)
       romscriber::AppendByteHex(file, static_cast<std::uint8_t>(c));
     file += '=';
@@ -58,14 +58,14 @@ std::string WriteBack(const std::vector<romscriber::ExtendedEntry>& entries) {
         file += c;
       }
     }
-    if (e.Kind == ExtendedKind::kControl && e.Params > 0) file += "," + std::to_string(e.Params);
+    if (e.Kind == EntryKind::kControl && e.Params > 0) file += "," + std::to_string(e.Params);
     file += '\n';
   }
   return file;
 }
 
-bool SameEntries(const std::vector<romscriber::ExtendedEntry>& a,
-                 const std::vector<romscriber::ExtendedEntry>& b) {
+bool SameEntries(const std::vector<romscriber::Entry>& a,
+                 const std::vector<romscriber::Entry>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (a[i].Key != b[i].Key || a[i].Text != b[i].Text || a[i].Kind != b[i].Kind ||
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   testing::KeepConvertersLoaded();
   const char* encoding = kEncodings[data[0] % std::size(kEncodings)];
   const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
-  ExtendedTable table;
+  EntryList table;
   try {
     table = LoadExtendedTable(bytes, encoding, "fuzz.tbl", CheckWarning);
   } catch (const AppError& e) {
@@ -97,16 +97,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::unordered_set<std::string> keys;
   int lastLine = 0;
-  for (const ExtendedEntry& e : table.Entries) {
+  for (const Entry& e : table.Entries) {
     if (e.Key.empty() || e.Key.size() > 32) std::abort();
     if (!keys.insert(e.Key).second) std::abort();
     if (e.Params < 0 || e.Params > 255) std::abort();
-    if (e.Params != 0 && e.Kind != ExtendedKind::kControl) std::abort();
+    if (e.Params != 0 && e.Kind != EntryKind::kControl) std::abort();
     if (e.Line <= lastLine) std::abort();
     lastLine = e.Line;
     if (e.Text.find('\r') != std::string::npos || !IsValidUtf8(e.Text)) std::abort();
   }
-  const ExtendedTable again = LoadExtendedTable(WriteBack(table.Entries), "", "fuzz.tbl",
+  const EntryList again = LoadExtendedTable(WriteBack(table.Entries), "", "fuzz.tbl",
                                                 [](const std::string&) { std::abort(); });
   if (!SameEntries(table.Entries, again.Entries)) std::abort();
   return 0;

@@ -128,7 +128,7 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
   inputs.ByteIni = options.Indicator.value_or("");
 
   Table classic;
-  ExtendedTable extendedTable;
+  EntryList extendedTable;
   if (!options.Rom.empty()) {
     try {
       inputs.RomSize = MeasureRom(options.Rom);
@@ -174,7 +174,7 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
     BackgroundScriptSink sink(files);
     RunHooks hooks{rom, sink, host, stop};
     const CompiledTable table = extended
-                                    ? CompiledTable::FromExtended(extendedTable, ExtendedRunStyle())
+                                    ? CompiledTable::Compile(extendedTable, ExtendedRunStyle())
                                     : CompiledTable::FromClassic(classic, ClassicRunStyle(checked.Settings));
     const RunResult result = RunCompiled(table, checked.Settings, hooks);
     sink.Finish();

@@ -460,18 +460,6 @@ RunResult RunExtraction(const Table& table, const RunSettings& settings, RunHook
   return RunCompiled(compiled, settings, hooks);
 }
 
-RunResult RunFreeMode(const Table& table, const RunSettings& settings, RunHooks& hooks) {
-  RunSettings freeSettings = settings;
-  freeSettings.Mode = RunMode::kFree;
-  return RunExtraction(table, freeSettings, hooks);
-}
-
-RunResult RunBlockMode(const Table& table, const RunSettings& settings, RunHooks& hooks) {
-  RunSettings blockSettings = settings;
-  blockSettings.Mode = RunMode::kBlock;
-  return RunExtraction(table, blockSettings, hooks);
-}
-
 DecodedString DecodeString(const CompiledTable& table, std::span<const std::uint8_t> rom,
                            std::int64_t offset, const StringLimits& limits) {
   static const std::atomic<bool> kNeverStop{false};

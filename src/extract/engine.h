@@ -53,8 +53,6 @@ DecodeStyle ClassicRunStyle(const RunSettings& settings);
 RunResult RunCompiled(const CompiledTable& table, const RunSettings& settings, RunHooks& hooks);
 // The same through a classic table, compiled in the run's brackets.
 RunResult RunExtraction(const Table& table, const RunSettings& settings, RunHooks& hooks);
-RunResult RunFreeMode(const Table& table, const RunSettings& settings, RunHooks& hooks);
-RunResult RunBlockMode(const Table& table, const RunSettings& settings, RunHooks& hooks);
 
 // Where DecodeString may go.
 struct StringLimits {

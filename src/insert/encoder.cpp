@@ -677,10 +677,4 @@ EncodedTexts EncodeAll(TextEncoder& encoder, std::span<const std::string_view> t
   return all;
 }
 
-std::variant<std::string, EncodeFailure> EncodeText(const CompiledTable& table,
-                                                    std::string_view text) {
-  TextEncoder encoder(table);
-  return encoder.Encode(text);
-}
-
 }  // namespace romscriber

@@ -4,7 +4,6 @@
 //   TextEncoder     indexes a compiled table once, then encodes any number of
 //                   texts with the fewest bytes, as a string or appended to one
 //   EncodeAll       many texts, the bytes one after the other, on every core
-//   EncodeText      one text through a table, for a single use
 //
 // What the bytes must do. DecodeString over exactly the bytes (last position
 // = size - 1, bound = size, end tokens stop) gives back the text. Decoding
@@ -164,8 +163,5 @@ struct EncodedTexts {
 EncodedTexts EncodeAll(TextEncoder& encoder, std::span<const std::string_view> texts,
                        std::size_t runs = 0);
 
-// One text through a table: builds an encoder for this call alone.
-std::variant<std::string, EncodeFailure> EncodeText(const CompiledTable& table,
-                                                    std::string_view text);
 
 }  // namespace romscriber

@@ -36,7 +36,7 @@ CompiledTable LoadProjectTable(const Project& project, const ProjectTable& table
   try {
     if (table.Format == TableFormat::kClassic)
       return CompiledTable::FromClassic(LoadTableFile(table.File), ProjectStyle());
-    return CompiledTable::FromExtended(LoadExtendedTableFile(table.File, table.Encoding, warn),
+    return CompiledTable::Compile(LoadExtendedTableFile(table.File, table.Encoding, warn),
                                        ProjectStyle());
   } catch (const AppError& e) {
     RethrowNamingFile(e, table.File,

@@ -8,18 +8,6 @@
 
 namespace romscriber {
 
-const char* ScriptExtension(ScriptFormat format) {
-  switch (format) {
-    case ScriptFormat::kTsv:
-      return ".tsv";
-    case ScriptFormat::kPo:
-      return ".po";
-    case ScriptFormat::kAtlas:
-      break;
-  }
-  return ".txt";
-}
-
 std::optional<int> ParseId(std::string_view text) {
   if (text.empty() || text.size() > 10) return std::nullopt;
   std::int64_t value = 0;

@@ -26,7 +26,5 @@ struct BlockScript {
   std::string File;  // the file a reader read it from, as messages name it
 };
 
-// File extension of a format, with its dot (".txt" for Atlas).
-const char* ScriptExtension(ScriptFormat format);
 
 }  // namespace romscriber

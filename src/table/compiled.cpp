@@ -6,19 +6,11 @@
 #include <unordered_set>
 
 #include "hex/hex.h"
+#include "table/entries.h"
 
 namespace romscriber {
 
 namespace {
-
-// The bytes a classic code stands for when it is exactly `length` bytes of
-// upper-case hex digits; a code with lower-case letters or other characters
-// never matches.
-std::optional<std::string> ClassicKey(std::string_view code, std::size_t length) {
-  if (code.size() != 2 * length || code.find_first_of("abcdef") != std::string_view::npos)
-    return std::nullopt;
-  return ParseHexBytes(code);
-}
 
 // Every '\n' of an extended text becomes the style's line break.
 std::string WithLineBreaks(std::string_view text, const std::string& lineBreak) {
@@ -47,68 +39,44 @@ std::string RawText(const DecodeStyle& style, std::string_view bytes) {
 }
 
 CompiledTable CompiledTable::FromClassic(const Table& table, const DecodeStyle& style) {
-  // Longer keys are tried first when decoding, so the order of the lists does
-  // not matter between lengths; within a list the first row (slot) wins.
-  std::vector<Draft> drafts;
-  std::unordered_set<std::string> seen;
-  const auto add = [&](std::optional<std::string> key, std::string shown, TokenKind kind) {
-    if (!key || !seen.insert(*key).second) return;
-    drafts.push_back({std::move(*key), std::move(shown), kind, 0});
-  };
-  const std::size_t triples = UsedRows(table.TripleCodes);
-  for (std::size_t row = 0; row < triples; ++row)
-    add(ClassicKey(table.TripleCodes[row], 3), table.TripleTexts[row], TokenKind::kText);
-  const std::size_t doubles = UsedRows(table.DoubleCodes);
-  for (std::size_t row = 0; row < doubles; ++row)
-    add(ClassicKey(table.DoubleCodes[row], 2), table.DoubleTexts[row], TokenKind::kText);
-  for (std::size_t slot = 0; slot < kSingleSlots; ++slot) {
-    auto key = ClassicKey(table.SingleCodes[slot], 1);
-    if (!key) continue;
-    const std::string& text = table.SingleTexts[slot];
-    const std::string raw = RawText(style, *key);
-    if (text == kEndText) {
-      add(std::move(key), style.ClassicMarkers ? style.RawLeft + "END" + style.RawRight : raw,
-          TokenKind::kEnd);
-    } else if (text == kPauseText) {
-      if (style.ClassicMarkers) {
-        add(std::move(key), style.RawLeft + "WAIT" + style.RawRight, TokenKind::kPause);
-      } else {
-        add(std::move(key), raw, TokenKind::kText);
-      }
-    } else if (text == kLineBreakText) {
-      add(std::move(key), style.LineBreak, TokenKind::kLineBreak);
-    } else {
-      add(std::move(key), text, TokenKind::kText);
-    }
-  }
-  return CompiledTable(style, std::move(drafts));
+  return Compile(EntriesOfClassic(table), style);
 }
 
-CompiledTable CompiledTable::FromExtended(const ExtendedTable& table, const DecodeStyle& style) {
+CompiledTable CompiledTable::Compile(const EntryList& list, const DecodeStyle& style) {
+  // A classic range dump shows end and pause entries as its own markers.
+  const bool markers = list.Classic && style.ClassicMarkers;
   std::vector<Draft> drafts;
-  drafts.reserve(table.Entries.size());
+  drafts.reserve(list.Entries.size());
   std::unordered_set<std::string_view> seen;
-  for (const ExtendedEntry& e : table.Entries) {
+  for (const Entry& e : list.Entries) {
     if (e.Key.empty() || !seen.insert(e.Key).second) continue;
-    std::string shown = WithLineBreaks(e.Text, style.LineBreak);
+    std::string shown = list.Classic ? e.Text : WithLineBreaks(e.Text, style.LineBreak);
     TokenKind kind = TokenKind::kText;
     switch (e.Kind) {
-      case ExtendedKind::kEntry:
+      case EntryKind::kText:
         break;
-      case ExtendedKind::kEnd:
+      case EntryKind::kEnd:
         kind = TokenKind::kEnd;
+        if (markers) shown = style.RawLeft + "END" + style.RawRight;
         break;
-      case ExtendedKind::kLineBreak:
+      case EntryKind::kPause:
+        if (markers) {
+          kind = TokenKind::kPause;
+          shown = style.RawLeft + "WAIT" + style.RawRight;
+        }
+        break;
+      case EntryKind::kLineBreak:
         kind = TokenKind::kLineBreak;
         shown += style.LineBreak;
         break;
-      case ExtendedKind::kControl:
+      case EntryKind::kControl:
         kind = TokenKind::kControl;
         break;
     }
     // An empty text shows the key's own bytes, so that every dump inserts
-    // back to the same bytes.
-    if (shown.empty()) shown = RawText(style, e.Key);
+    // back to the same bytes (a classic text entry may show nothing).
+    if (shown.empty() && !(list.Classic && e.Kind == EntryKind::kText))
+      shown = RawText(style, e.Key);
     drafts.push_back({e.Key, std::move(shown), kind,
                       static_cast<std::uint8_t>(std::clamp(e.Params, 0, 255))});
   }
@@ -144,7 +112,6 @@ CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts
     raw.Kind = TokenKind::kRaw;
     raw.ShownAt = store(raws[b]);
     raw.ShownSize = static_cast<std::uint32_t>(raws[b].size());
-    m_raw[b] = Shown(raw);
     m_rawItems[b] = m_single[b] = ItemOf(raw);
     longestRaw = std::max(longestRaw, raws[b].size());
   }

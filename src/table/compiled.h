@@ -31,7 +31,7 @@
 #include <string_view>
 #include <vector>
 
-#include "table/extended_loader.h"
+#include "table/entries.h"
 #include "table/table.h"
 
 namespace romscriber {
@@ -94,14 +94,14 @@ std::string RawText(const DecodeStyle& style, std::string_view bytes);
 
 class CompiledTable {
  public:
-  // Classic rules: the first row wins among repeated two- and three-byte
-  // codes, the first slot among single-byte ones; only upper-case codes
-  // match; single-byte "/", "*" and "&" are the end, line-break and pause
-  // entries.
+  // The lookup of a list of entries. An extended list's '\n' is the style's
+  // line break, and an entry with an empty text shows its key's bytes raw;
+  // a classic list's texts show as written, its end and pause entries as the
+  // style's markers when it has them (else raw, and a pause ends nothing).
+  // A key met again keeps its first entry.
+  static CompiledTable Compile(const EntryList& list, const DecodeStyle& style);
+  // Compile(EntriesOfClassic(table), style).
   static CompiledTable FromClassic(const Table& table, const DecodeStyle& style);
-  // Extended rules: an empty text shows the key's bytes raw; '\n' in a text
-  // is a line break. Entries come first-definition-only from the loader.
-  static CompiledTable FromExtended(const ExtendedTable& table, const DecodeStyle& style);
 
   CompiledTable(CompiledTable&&) = default;
   CompiledTable& operator=(CompiledTable&&) = default;
@@ -139,8 +139,6 @@ class CompiledTable {
   // kShownSlack bytes follow its last text.
   const char* Data() const { return m_text.data(); }
 
-  // How a byte without an entry shows ("<$4A>").
-  std::string_view Raw(std::uint8_t byte) const { return m_raw[byte]; }
   // The lookup's item for a byte shown raw (a control code's parameters).
   const LookupItem& RawItem(std::uint8_t byte) const { return m_rawItems[byte]; }
 
@@ -163,7 +161,6 @@ class CompiledTable {
   DecodeStyle m_style;
   std::vector<char> m_text;  // every key and text, then kShownSlack spare bytes
   std::vector<TableEntry> m_entries;
-  std::array<std::string_view, 256> m_raw;
   std::size_t m_longest = 0;
   std::size_t m_mostParams = 0;
   std::size_t m_longestItem = 0;

@@ -170,7 +170,7 @@ class ExtendedParser {
   ExtendedParser(const std::string& fileName, const Warn& warn)
       : m_fileName(fileName), m_warn(warn) {}
 
-  ExtendedTable Run(std::string_view text) {
+  EntryList Run(std::string_view text) {
     // Keys are at most half as many bytes as the text has characters, so
     // the views into m_keyBytes stay valid: it never grows past this.
     m_keyBytes.reserve(text.size() / 2 + 1);
@@ -187,10 +187,10 @@ class ExtendedParser {
     if (line.empty() || line[0] == '#' || line[0] == ';' || line.starts_with("//")) return;
     switch (line[0]) {
       case '/':
-        TokenLine(line.substr(1), ExtendedKind::kEnd);
+        TokenLine(line.substr(1), EntryKind::kEnd);
         break;
       case '*':
-        TokenLine(line.substr(1), ExtendedKind::kLineBreak);
+        TokenLine(line.substr(1), EntryKind::kLineBreak);
         break;
       case '$':
         ControlLine(line.substr(1));
@@ -204,15 +204,15 @@ class ExtendedParser {
   void EntryLine(std::string_view line) {
     const std::size_t digits = HexRun(line);
     if (digits == 0 || digits == line.size() || line[digits] != '=') return NotAnEntry();
-    Add(line.substr(0, digits), line.substr(digits + 1), ExtendedKind::kEntry, 0);
+    Add(line.substr(0, digits), line.substr(digits + 1), EntryKind::kText, 0);
   }
 
   // `/HEX`, `/HEX=text`, `*HEX`, `*HEX=text`; for `/`, also a text with no
   // key at all, which stands for no bytes and is passed over silently.
-  void TokenLine(std::string_view rest, ExtendedKind kind) {
+  void TokenLine(std::string_view rest, EntryKind kind) {
     const std::size_t digits = HexRun(rest);
     const bool keyEnds = digits == rest.size() || rest[digits] == '=';
-    if (kind == ExtendedKind::kEnd && !(digits > 0 && keyEnds) && !rest.starts_with('=')) return;
+    if (kind == EntryKind::kEnd && !(digits > 0 && keyEnds) && !rest.starts_with('=')) return;
     if (digits == 0 || !keyEnds) return NotAnEntry();
     const std::string_view text =
         digits == rest.size() ? std::string_view() : rest.substr(digits + 1);
@@ -231,7 +231,7 @@ class ExtendedParser {
       if (!count) return;
       params = *count;
     }
-    Add(rest.substr(0, digits), body.substr(0, comma), ExtendedKind::kControl, params);
+    Add(rest.substr(0, digits), body.substr(0, comma), EntryKind::kControl, params);
   }
 
   // One decimal number, or one or more names of a byte each.
@@ -271,7 +271,7 @@ class ExtendedParser {
     return names;
   }
 
-  void Add(std::string_view hex, std::string_view text, ExtendedKind kind, int params) {
+  void Add(std::string_view hex, std::string_view text, EntryKind kind, int params) {
     if (hex.size() % 2 != 0) {
       Report("la clave " + std::string(hex) +
            " tiene un número impar de cifras hexadecimales; se omite.");
@@ -298,7 +298,7 @@ class ExtendedParser {
     m_keyBytes.append(keyView);
     m_firstLine.emplace(std::string_view(m_keyBytes).substr(start, length), m_line);
 
-    ExtendedEntry& entry = m_table.Entries.emplace_back();
+    Entry& entry = m_table.Entries.emplace_back();
     entry.Key.assign(keyView);
     entry.Text = Unescape(text);
     entry.Kind = kind;
@@ -318,7 +318,7 @@ class ExtendedParser {
 
   const std::string& m_fileName;
   const Warn& m_warn;
-  ExtendedTable m_table;
+  EntryList m_table;
   std::string m_keyBytes;                                 // every stored key, end to end
   std::unordered_map<std::string_view, int> m_firstLine;  // key bytes: line of its definition
   int m_line = 0;
@@ -338,7 +338,7 @@ bool IsKnownEncoding(std::string_view name) {
   return IconvHandle(IconvName(name)).Ok();
 }
 
-ExtendedTable LoadExtendedTable(std::string_view fileBytes, std::string_view encoding,
+EntryList LoadExtendedTable(std::string_view fileBytes, std::string_view encoding,
                                 const std::string& fileName, const Warn& warn) {
   if (!IsKnownEncoding(encoding)) ThrowUnknownEncoding(fileName, encoding);
   std::string storage;
@@ -346,7 +346,7 @@ ExtendedTable LoadExtendedTable(std::string_view fileBytes, std::string_view enc
   return ExtendedParser(fileName, warn).Run(text);
 }
 
-ExtendedTable LoadExtendedTableFile(const std::filesystem::path& path, std::string_view encoding,
+EntryList LoadExtendedTableFile(const std::filesystem::path& path, std::string_view encoding,
                                     const Warn& warn) {
   const std::string fileName = path.filename().string();
   // A setting that cannot be used is refused before the file is read.

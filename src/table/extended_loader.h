@@ -23,25 +23,9 @@
 #include <vector>
 
 #include "base/app_error.h"
+#include "table/entries.h"
 
 namespace romscriber {
-
-enum class ExtendedKind : std::uint8_t { kEntry, kEnd, kLineBreak, kControl };
-
-struct ExtendedEntry {
-  std::string Key;   // the key's bytes
-  std::string Text;  // UTF-8; a line break (written \n in the file) is '\n' here
-  ExtendedKind Kind = ExtendedKind::kEntry;
-  int Params = 0;  // control codes: parameter bytes after the key
-  int Line = 0;    // line number in the file, from 1
-
-  friend bool operator==(const ExtendedEntry&, const ExtendedEntry&) = default;
-};
-
-struct ExtendedTable {
-  std::vector<ExtendedEntry> Entries;  // first definitions, in file order
-};
-
 
 // Whether iconv knows `name` (any letter case; shift_jis, shift-jis and sjis
 // stand for CP932, utf-16 without a mark is little-endian; empty is UTF-8).
@@ -54,13 +38,13 @@ bool IsKnownEncoding(std::string_view name);
 // encoding (UTF-8 is checked strictly: no overlong forms, no surrogates,
 // nothing above U+10FFFF); kErrBadSetting for an unknown encoding. `warn`
 // may be empty.
-ExtendedTable LoadExtendedTable(std::string_view fileBytes, std::string_view encoding,
+EntryList LoadExtendedTable(std::string_view fileBytes, std::string_view encoding,
                                 const std::string& fileName, const Warn& warn);
 
 // Reads and loads a table file, named in messages by its file name. An
 // unknown encoding is refused before the file is read; file errors are
 // AppErrors (53, 70, 75, 76).
-ExtendedTable LoadExtendedTableFile(const std::filesystem::path& path, std::string_view encoding,
+EntryList LoadExtendedTableFile(const std::filesystem::path& path, std::string_view encoding,
                                     const Warn& warn);
 
 }  // namespace romscriber

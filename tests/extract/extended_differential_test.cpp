@@ -20,14 +20,14 @@ class ExtendedCaseMaker {
 
   int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
 
-  ExtendedTable Table(const std::string& alphabet) {
-    ExtendedTable table;
+  EntryList Table(const std::string& alphabet) {
+    EntryList table;
     for (int n = Pick(0, 30); n > 0; --n) {
-      ExtendedEntry e;
+      Entry e;
       for (int k = Pick(1, 8) - (Pick(0, 2) ? Pick(0, 6) : 0); k > 0 || e.Key.empty(); --k)
         e.Key.push_back(alphabet[static_cast<std::size_t>(Pick(0, static_cast<int>(alphabet.size()) - 1))]);
-      e.Kind = static_cast<ExtendedKind>(Pick(0, 9) < 6 ? 0 : Pick(1, 3));
-      if (e.Kind == ExtendedKind::kControl) e.Params = Pick(0, 3);
+      e.Kind = static_cast<EntryKind>(Pick(0, 9) < 6 ? 0 : Pick(1, 3));
+      if (e.Kind == EntryKind::kControl) e.Params = Pick(0, 3);
       switch (Pick(0, 6)) {
         case 0:
           break;  // empty: the key's bytes show raw
@@ -54,7 +54,7 @@ TEST(ExtendedDifferential, EngineWritesWhatTheLiteralLongestMatchWrites) {
     std::string alphabet;
     for (int n = make.Pick(2, 6); n > 0; --n)
       alphabet.push_back(static_cast<char>(make.Pick(0, 255)));
-    const ExtendedTable table = make.Table(alphabet);
+    const EntryList table = make.Table(alphabet);
     std::string rom;
     const int size = make.Pick(0, 59) == 0 ? make.Pick(65536, 70000) : make.Pick(1, 600);
     for (int i = 0; i < size; ++i)

@@ -223,9 +223,9 @@ namespace {
 
 class LiteralExtendedState : public LiteralRunBase {
  public:
-  LiteralExtendedState(const ExtendedTable& table, const RunSettings& settings, RunHooks& hooks)
+  LiteralExtendedState(const EntryList& table, const RunSettings& settings, RunHooks& hooks)
       : LiteralRunBase(settings, hooks) {
-    for (const ExtendedEntry& e : table.Entries) {
+    for (const Entry& e : table.Entries) {
       m_keys.emplace(e.Key, &e);  // the first definition of a key wins
       m_longest = std::max(m_longest, e.Key.size());
     }
@@ -285,7 +285,7 @@ class LiteralExtendedState : public LiteralRunBase {
   // Decodes the item at ScanPos; true when it was an end token.
   bool Decode(bool blockMode) {
     const std::string bytes = Read(static_cast<std::int64_t>(m_longest));
-    const ExtendedEntry* entry = nullptr;
+    const Entry* entry = nullptr;
     for (std::size_t length = bytes.size(); length > 0 && !entry; --length) {
       const auto it = m_keys.find(bytes.substr(0, length));
       if (it != m_keys.end()) entry = it->second;
@@ -304,10 +304,10 @@ class LiteralExtendedState : public LiteralRunBase {
       std::string text;
       for (char c : entry->Text)
         text += c == '\n' ? std::string("\r\n") : std::string(1, c);
-      if (entry->Kind == ExtendedKind::kLineBreak) text += "\r\n";
+      if (entry->Kind == EntryKind::kLineBreak) text += "\r\n";
       if (text.empty()) text = Raw(entry->Key);
       ScanPos += static_cast<std::int64_t>(entry->Key.size());
-      if (entry->Kind == ExtendedKind::kEnd) {
+      if (entry->Kind == EntryKind::kEnd) {
         if (!ScriptText.empty()) {
           ScriptText += text;
           WriteScript();
@@ -317,7 +317,7 @@ class LiteralExtendedState : public LiteralRunBase {
         ended = true;
       } else {
         ScriptText += text;
-        if (entry->Kind == ExtendedKind::kControl) {
+        if (entry->Kind == EntryKind::kControl) {
           const std::string params = Read(entry->Params);
           ScriptText += Raw(params);
           ScanPos += static_cast<std::int64_t>(params.size());
@@ -332,22 +332,22 @@ class LiteralExtendedState : public LiteralRunBase {
     return ended;
   }
 
-  std::map<std::string, const ExtendedEntry*> m_keys;
+  std::map<std::string, const Entry*> m_keys;
   std::size_t m_longest = 1;
 };
 
 }  // namespace
 
-RunResult LiteralExtendedRun(const ExtendedTable& table, const RunSettings& settings,
+RunResult LiteralExtendedRun(const EntryList& table, const RunSettings& settings,
                              RunHooks& hooks) {
   return LiteralExtendedState(table, settings, hooks).Run();
 }
 
-RunResult EngineExtendedRun(const ExtendedTable& table, const RunSettings& settings,
+RunResult EngineExtendedRun(const EntryList& table, const RunSettings& settings,
                             RunHooks& hooks) {
   DecodeStyle style;  // <$HH>, CR LF
   style.ClassicMarkers = false;
-  return RunCompiled(CompiledTable::FromExtended(table, style), settings, hooks);
+  return RunCompiled(CompiledTable::Compile(table, style), settings, hooks);
 }
 
 }  // namespace romscriber::testing

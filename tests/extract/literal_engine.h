@@ -19,11 +19,11 @@ namespace romscriber::testing {
 // found in a map of the table's keys, tried from the longest length down, one
 // read per position, the progress shown at every examined position. Raw
 // bytes as <$HH>, line breaks CR LF.
-RunResult LiteralExtendedRun(const ExtendedTable& table, const RunSettings& settings,
+RunResult LiteralExtendedRun(const EntryList& table, const RunSettings& settings,
                              RunHooks& hooks);
 
 // The engine through the same extended table, compiled as a range dump does.
-RunResult EngineExtendedRun(const ExtendedTable& table, const RunSettings& settings,
+RunResult EngineExtendedRun(const EntryList& table, const RunSettings& settings,
                             RunHooks& hooks);
 
 }  // namespace romscriber::testing

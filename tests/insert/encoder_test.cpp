@@ -1,4 +1,5 @@
 #include "insert/encoder.h"
+#include "insert/encode_text.h"
 
 #include <gtest/gtest.h>
 
@@ -24,24 +25,24 @@ DecodeStyle ProjectStyle() {
 // token), "*KEY=text" (a line break) and "$KEY=text,N" (a control code with N
 // parameters), one per line; "\n" in a text is a line break.
 CompiledTable Extended(const std::string& lines) {
-  ExtendedTable t;
+  EntryList t;
   std::size_t at = 0;
   while (at < lines.size()) {
     const std::size_t end = lines.find('\n', at);
     std::string line = lines.substr(at, end - at);
     at = end + 1;
-    ExtendedEntry e;
+    Entry e;
     if (line[0] == '/' || line[0] == '*' || line[0] == '$') {
-      e.Kind = line[0] == '/'   ? ExtendedKind::kEnd
-               : line[0] == '*' ? ExtendedKind::kLineBreak
-                                : ExtendedKind::kControl;
+      e.Kind = line[0] == '/'   ? EntryKind::kEnd
+               : line[0] == '*' ? EntryKind::kLineBreak
+                                : EntryKind::kControl;
       line.erase(0, 1);
     }
     const std::size_t equals = std::min(line.find('='), line.size());
     for (std::size_t d = 0; d + 1 < equals; d += 2)
       e.Key.push_back(static_cast<char>(HexDigitValue(line[d]) * 16 + HexDigitValue(line[d + 1])));
     e.Text = equals < line.size() ? line.substr(equals + 1) : "";
-    if (e.Kind == ExtendedKind::kControl) {
+    if (e.Kind == EntryKind::kControl) {
       const std::size_t comma = e.Text.find(',');
       e.Params = std::stoi(e.Text.substr(comma + 1));
       e.Text.erase(comma);
@@ -50,7 +51,7 @@ CompiledTable Extended(const std::string& lines) {
       e.Text.replace(b, 2, "\n");
     t.Entries.push_back(e);
   }
-  return CompiledTable::FromExtended(t, ProjectStyle());
+  return CompiledTable::Compile(t, ProjectStyle());
 }
 
 CompiledTable Classic(const std::string& tbl) {
@@ -174,24 +175,24 @@ std::string RandomText(std::mt19937& rng, int maxPieces) {
 
 // An extended table of 1 to 6 entries of every kind over 3 or 4 byte values.
 CompiledTable RandomExtended(std::mt19937& rng, std::size_t values) {
-  ExtendedTable t;
+  EntryList t;
   const int count = 1 + static_cast<int>(rng() % 6);
   for (int i = 0; i < count; ++i) {
-    ExtendedEntry e;
+    Entry e;
     e.Key = RandomKey(rng, values);
     const unsigned textKind = rng() % 4;
     e.Text = textKind == 0 ? "" : RandomText(rng, 2).substr(0, textKind == 1 ? 1 : 2);
     if (e.Text.find('<') != std::string::npos) e.Text = "c";
     const unsigned kind = rng() % 8;
-    if (kind == 0) e.Kind = ExtendedKind::kEnd;
-    if (kind == 1) e.Kind = ExtendedKind::kLineBreak;
+    if (kind == 0) e.Kind = EntryKind::kEnd;
+    if (kind == 1) e.Kind = EntryKind::kLineBreak;
     if (kind == 2) {
-      e.Kind = ExtendedKind::kControl;
+      e.Kind = EntryKind::kControl;
       e.Params = 1;
     }
     t.Entries.push_back(e);
   }
-  return CompiledTable::FromExtended(t, ProjectStyle());
+  return CompiledTable::Compile(t, ProjectStyle());
 }
 
 // A classic table of 1 to 6 entries, some without text.

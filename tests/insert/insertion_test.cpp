@@ -14,6 +14,7 @@
 #include "extract/temp_folder.h"
 #include "hex/hex.h"
 #include "insert/encoder.h"
+#include "insert/encode_text.h"
 #include "insert/patch.h"
 #include "insert/patch_appliers.h"
 #include "scripts/atlas.h"
@@ -476,15 +477,15 @@ TEST(Insertion, RangeBlocksOfRealTablesAndARealRomKeepEveryTranslationAtItsOffse
     TempFolder folder;
     const std::vector<std::uint8_t> file = ReadTestFile(name);
     const std::string text(file.begin(), file.end());
-    const ExtendedTable table = LoadExtendedTable(text, "", name, {});
+    const EntryList table = LoadExtendedTable(text, "", name, {});
     // The end byte begins no key and stands inside none, so that no key
     // reads across an end token into the bytes after it.
     std::array<bool, 256> taken{};
-    std::vector<const ExtendedEntry*> entries;
-    for (const ExtendedEntry& e : table.Entries) {
+    std::vector<const Entry*> entries;
+    for (const Entry& e : table.Entries) {
       for (std::size_t k = 0; k + 1 < e.Key.size() || k == 0; ++k)
         taken[static_cast<std::uint8_t>(e.Key[k])] = true;
-      if (e.Kind != ExtendedKind::kEnd) entries.push_back(&e);
+      if (e.Kind != EntryKind::kEnd) entries.push_back(&e);
     }
     int end = 0;
     while (end < 256 && taken[static_cast<std::size_t>(end)]) ++end;
@@ -498,7 +499,7 @@ TEST(Insertion, RangeBlocksOfRealTablesAndARealRomKeepEveryTranslationAtItsOffse
     std::size_t at = 0x1000;
     for (int n = 0; n < 40; ++n) {
       for (int k = std::uniform_int_distribution<int>(1, 12)(rng); k > 0; --k) {
-        const ExtendedEntry& e =
+        const Entry& e =
             *entries[std::uniform_int_distribution<std::size_t>(0, entries.size() - 1)(rng)];
         for (char c : e.Key)
           rom[at++] = static_cast<std::uint8_t>(c);

@@ -47,21 +47,21 @@ std::string AtlasEncode(const std::string& table, std::string text) {
 }
 
 TEST(AtlasTable, InsertsTheBytesTheDumpReadFrom) {
-  ExtendedTable source;
+  EntryList source;
   source.Entries = {
-      {"\x81\x40", "A", ExtendedKind::kEntry, 0, 1},  // a longer key with the text of 41
-      {"A", "A", ExtendedKind::kEntry, 0, 2},
-      {"a", "a", ExtendedKind::kEntry, 0, 3},
-      {"\xFE", "<br>", ExtendedKind::kLineBreak, 0, 4},  // a line break with a text
-      {"\xFF", "<END>", ExtendedKind::kEnd, 0, 5},
-      {"\x12", "[item]", ExtendedKind::kControl, 2, 6},  // its two bytes show raw
-      {"\x07\x01", "", ExtendedKind::kEntry, 0, 7},     // shows its bytes raw
-      {"\xFD", "", ExtendedKind::kLineBreak, 0, 8},      // nothing but a line break
-      {"\xFC", "a", ExtendedKind::kLineBreak, 0, 9},     // told from 61 by the break only
+      {"\x81\x40", "A", EntryKind::kText, 0, 1},  // a longer key with the text of 41
+      {"A", "A", EntryKind::kText, 0, 2},
+      {"a", "a", EntryKind::kText, 0, 3},
+      {"\xFE", "<br>", EntryKind::kLineBreak, 0, 4},  // a line break with a text
+      {"\xFF", "<END>", EntryKind::kEnd, 0, 5},
+      {"\x12", "[item]", EntryKind::kControl, 2, 6},  // its two bytes show raw
+      {"\x07\x01", "", EntryKind::kText, 0, 7},     // shows its bytes raw
+      {"\xFD", "", EntryKind::kLineBreak, 0, 8},      // nothing but a line break
+      {"\xFC", "a", EntryKind::kLineBreak, 0, 9},     // told from 61 by the break only
   };
   DecodeStyle style;
   style.LineBreak = "\n";
-  const CompiledTable compiled = CompiledTable::FromExtended(source, style);
+  const CompiledTable compiled = CompiledTable::Compile(source, style);
   const std::vector<TableEntry>& entries = compiled.Entries();
   const std::string table = WriteAtlasTable(compiled);
   EXPECT_EQ(table.find("FD="), std::string::npos) << table;

@@ -16,7 +16,7 @@ namespace romscriber::testing {
 namespace {
 
 struct RandomCase {
-  ExtendedTable Table;
+  EntryList Table;
   std::string Rom;
 };
 
@@ -29,7 +29,7 @@ RandomCase MakeCase(std::uint32_t seed) {
   RandomCase c;
   const std::size_t entries = 1 + rng() % 120;
   for (std::size_t i = 0; i < entries; ++i) {
-    ExtendedEntry e;
+    Entry e;
     const std::size_t size = rng() % 10 < 7 ? 1 + rng() % 4 : 1 + rng() % 32;
     for (std::size_t k = 0; k < size; ++k)
       e.Key.push_back(byte());
@@ -38,11 +38,11 @@ RandomCase MakeCase(std::uint32_t seed) {
       e.Text.push_back(rng() % 12 == 0 ? '\n' : static_cast<char>('a' + rng() % 26));
     const unsigned kind = rng() % 100;
     if (kind < 7) {
-      e.Kind = ExtendedKind::kEnd;
+      e.Kind = EntryKind::kEnd;
     } else if (kind < 14) {
-      e.Kind = ExtendedKind::kLineBreak;
+      e.Kind = EntryKind::kLineBreak;
     } else if (kind < 22) {
-      e.Kind = ExtendedKind::kControl;
+      e.Kind = EntryKind::kControl;
       e.Params = static_cast<int>(rng() % 4);
     }
     e.Line = static_cast<int>(i + 1);
@@ -80,7 +80,7 @@ const std::uint8_t* Bytes(std::string_view s, std::size_t at) {
 TEST(CompiledLookup, LongestKeyWinsAtEveryPositionAndEveryReach) {
   for (std::uint32_t seed = 0; seed < 300; ++seed) {
     const RandomCase c = MakeCase(seed);
-    const CompiledTable table = CompiledTable::FromExtended(c.Table, DecodeStyle{});
+    const CompiledTable table = CompiledTable::Compile(c.Table, DecodeStyle{});
     const auto keys = ByKey(table);
     std::mt19937 rng(seed);
     for (std::size_t at = 0; at < c.Rom.size(); ++at) {
@@ -107,7 +107,7 @@ DecodedString Reference(const CompiledTable& table, std::string_view rom, std::s
   while (pos <= last) {
     const TableEntry* e = LongestKey(keys, rom, pos, bound - pos);
     if (!e) {
-      out.Text += table.Raw(static_cast<std::uint8_t>(rom[pos++]));
+      out.Text += RawText(table.Style(), std::string(1, static_cast<char>(rom[pos++])));
       continue;
     }
     out.Text += table.Shown(*e);
@@ -115,7 +115,7 @@ DecodedString Reference(const CompiledTable& table, std::string_view rom, std::s
     if (e->Kind == TokenKind::kControl) {
       const std::size_t taken = std::min<std::size_t>(e->Params, bound - pos);
       for (std::size_t i = 0; i < taken; ++i)
-        out.Text += table.Raw(static_cast<std::uint8_t>(rom[pos + i]));
+        out.Text += RawText(table.Style(), std::string(1, static_cast<char>(rom[pos + i])));
       pos += taken;
     }
     if (e->Kind == TokenKind::kEnd) {
@@ -131,7 +131,7 @@ DecodedString Reference(const CompiledTable& table, std::string_view rom, std::s
 TEST(CompiledLookup, DecodeStringShowsWhatTheReferenceShows) {
   for (std::uint32_t seed = 0; seed < 300; ++seed) {
     const RandomCase c = MakeCase(seed);
-    const CompiledTable table = CompiledTable::FromExtended(c.Table, DecodeStyle{});
+    const CompiledTable table = CompiledTable::Compile(c.Table, DecodeStyle{});
     const std::span<const std::uint8_t> rom(Bytes(c.Rom, 0), c.Rom.size());
     std::mt19937 rng(seed);
     for (int i = 0; i < 20; ++i) {

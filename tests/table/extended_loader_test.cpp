@@ -20,7 +20,7 @@
 namespace romscriber {
 
 // Readable failures for entry comparisons.
-void PrintTo(const ExtendedEntry& e, std::ostream* os) {
+void PrintTo(const Entry& e, std::ostream* os) {
   *os << "{line " << e.Line << ", kind " << static_cast<int>(e.Kind) << ", key ";
   for (unsigned char c : e.Key)
     *os << "0123456789ABCDEF"[c >> 4] << "0123456789ABCDEF"[c & 15];
@@ -32,11 +32,11 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using K = ExtendedKind;
+using K = EntryKind;
 using namespace std::string_literals;
 
 struct Loaded {
-  std::vector<ExtendedEntry> entries;
+  std::vector<Entry> entries;
   std::vector<std::string> warnings;
 };
 
@@ -48,8 +48,8 @@ Loaded Load(std::string_view bytes, std::string_view encoding = "") {
   return out;
 }
 
-ExtendedEntry E(std::string key, std::string text, int line, K kind = K::kEntry, int params = 0) {
-  return ExtendedEntry{std::move(key), std::move(text), kind, params, line};
+Entry E(std::string key, std::string text, int line, K kind = K::kText, int params = 0) {
+  return Entry{std::move(key), std::move(text), kind, params, line};
 }
 
 // Line numbers named by each warning, in order.
@@ -241,7 +241,7 @@ TEST(ExtendedLoader, KeyDefinedTwiceKeepsItsFirstDefinition) {
 
 TEST(ExtendedLoader, ByteOrderMarkDecidesTheEncoding) {
   const std::string original = "41=é\n8740=①\n/FF=[fin]\n";
-  const std::vector<ExtendedEntry> expected = Load(original).entries;
+  const std::vector<Entry> expected = Load(original).entries;
   ASSERT_EQ(expected.size(), 3u);
   // The mark is not part of line 1 (else "\uFEFF41" would be no entry), and
   // it wins over the name given.
@@ -414,7 +414,7 @@ Loaded ReferenceLoad(const std::string& utf8) {
         !head.empty() && std::string("/*$").find(head[0]) != std::string::npos ? head[0] : 0;
     const std::string hex = prefix ? head.substr(1) : head;
     const bool hexKey = !hex.empty() && allOf(hex, hexDigits);
-    K kind = K::kEntry;
+    K kind = K::kText;
     int params = 0;
     if (prefix == '/') {
       if (!hexKey && !(hex.empty() && hasEq)) continue;  // an end text of no bytes
@@ -492,14 +492,14 @@ Loaded LoadData(const char* name, std::string_view encoding = "") {
   return out;
 }
 
-std::map<std::size_t, int> KeyLengths(const std::vector<ExtendedEntry>& entries) {
+std::map<std::size_t, int> KeyLengths(const std::vector<Entry>& entries) {
   std::map<std::size_t, int> lengths;
   for (const auto& e : entries)
     ++lengths[e.Key.size()];
   return lengths;
 }
 
-const ExtendedEntry* Find(const std::vector<ExtendedEntry>& entries, std::string_view key) {
+const Entry* Find(const std::vector<Entry>& entries, std::string_view key) {
   for (const auto& e : entries)
     if (e.Key == key) return &e;
   return nullptr;

@@ -97,7 +97,7 @@ TEST(CompiledClassicTable, MarkerTextsOnlyWhenExactAndShownInTheStyle) {
   EXPECT_EQ(Decode(c, "\x01"), "\r\n/1");
   EXPECT_EQ(Decode(c, "\x02"), "[WAIT]/1");
   EXPECT_EQ(Decode(c, "\x03"), "///1");
-  EXPECT_EQ(c.Raw(0x9C), "[9C]");
+  EXPECT_EQ(RawText(c.Style(), "\x9C"), "[9C]");
   EXPECT_EQ(c.Match(reinterpret_cast<const std::uint8_t*>("\x02"), 1)->Kind, TokenKind::kPause);
 
   DecodeStyle project;  // a project dump: raw bytes, the pause ends nothing
