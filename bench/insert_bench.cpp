@@ -23,9 +23,7 @@
 
 #include "base/file_io.h"
 #include "extract/engine.h"
-#include "insert/insertion.h"
-#include "project/dump.h"
-#include "scripts/tsv.h"
+#include "session/session.h"
 
 namespace romscriber::bench {
 namespace {
@@ -119,25 +117,29 @@ int Run(int runs) {
                   std::to_string(kRomSize - 1) + " } ]\n"});
   // Translations: each string gets the text of another, so sizes stay alike.
   {
-    const OpenedProject project = OpenProject(folder / "game.toml", {});
-    const BlockDump dump = DumpBlock(project, project.Settings.Blocks[0]);
-    BlockScript script = ScriptOf(dump);
-    for (std::size_t i = 0; i < script.Strings.size(); ++i)
-      script.Strings[i].Translation = script.Strings[(i * 7919 + 1) % script.Strings.size()].Original;
-    WriteFileWhole(folder / "s" / "b.tsv", {WriteTsv(script)});
+    Session session = Session::Open(folder / "game.toml", {});
+    std::vector<StringRecord>& strings = session.Blocks()[0].Strings;
+    for (std::size_t i = 0; i < strings.size(); ++i)
+      strings[i].Translation = strings[(i * 7919 + 1) % strings.size()].Original;
+    fs::create_directories(folder / "s");
+    for (const ScriptFile& file : session.ScriptFiles(ScriptFormat::kTsv))
+      WriteFileWhole(folder / "s" / file.Name, {file.Text});
   }
   const long idleKiB = PeakKiB();
 
   int status = 0;
   for (int run = 0; run < runs; ++run) {
     const auto t0 = Clock::now();
-    const OpenedProject project = OpenProject(folder / "game.toml", {});
-    const BlockDump dump = DumpBlock(project, project.Settings.Blocks[0]);
+    Session session = Session::Open(folder / "game.toml", {});
     const auto t1 = Clock::now();
-    const BlockScript script = ReadBlockScript(folder / "s", "b");
+    session.ReadScripts(folder / "s", true);
     const auto t2 = Clock::now();
-    const Insertion insertion = InsertScripts(project, {dump}, {script});
+    const InsertOutcome insertion = session.Insert().Outcome;
     const auto t3 = Clock::now();
+    if (!insertion.Refusals.empty()) {
+      std::printf("refused: %s\n", DescribeRefusals(insertion.Refusals).c_str());
+      return 1;
+    }
     WriteFileWhole(folder / "new.sfc", {std::string_view(reinterpret_cast<const char*>(insertion.Rom.data()), insertion.Rom.size())});
     const auto t4 = Clock::now();
     const double total = Seconds(t4 - t0);
@@ -149,13 +151,14 @@ int Run(int runs) {
     if (total >= 0.5) status = 1;
     if (run == 0) {
       // Every translation reads back through its rewritten pointer.
-      const CompiledTable& t = project.TableOf(project.Settings.Blocks[0]);
-      for (std::size_t i = 0; i < script.Strings.size(); i += 97) {
+      const CompiledTable& t = session.Blocks()[0].Table->Table;
+      const std::vector<StringRecord>& strings = session.Blocks()[0].Strings;
+      for (std::size_t i = 0; i < strings.size(); i += 97) {
         std::int64_t p = kPointers + 3 * static_cast<std::int64_t>(i);
         const std::uint32_t address = insertion.Rom[p] | insertion.Rom[p + 1] << 8 | insertion.Rom[p + 2] << 16;
         const std::int64_t offset = ((address & 0x7F0000) >> 1) + (address & 0x7FFF);
         const DecodedString s = DecodeString(t, insertion.Rom, offset, {kRomSize - 1, kRomSize, true});
-        if (s.Text != script.Strings[i].Translation) {
+        if (s.Text != strings[i].Translation) {
           std::printf("string %zu does not read back\n", i);
           status = 1;
         }

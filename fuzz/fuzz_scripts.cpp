@@ -24,8 +24,8 @@ using namespace romscriber;
 bool Same(const BlockScript& a, const BlockScript& b) {
   if (a.Strings.size() != b.Strings.size()) return false;
   for (std::size_t i = 0; i < a.Strings.size(); ++i) {
-    const ScriptString& x = a.Strings[i];
-    const ScriptString& y = b.Strings[i];
+    const StringRecord& x = a.Strings[i];
+    const StringRecord& y = b.Strings[i];
     if (x.Id != y.Id || x.Pointers != y.Pointers || x.Offset != y.Offset ||
         x.Original != y.Original || x.Translation != y.Translation || x.Fuzzy != y.Fuzzy)
       return false;
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       default: {
         BlockScript read = ReadAtlas(bytes, "f.txt", "d");
         // Atlas pointer writes need a pointer format when there are pointers.
-        AtlasBlock block{"d.atlas.tbl", {}, PointerFormat{}, {}};
+        AtlasBlock block{"d.atlas.tbl", AddressMap({}, INT64_MAX), PointerFormat{}, {}};
         if (!Same(read, ReadAtlas(WriteAtlas(read, block), "f.txt", "d"))) std::abort();
         break;
       }

@@ -141,4 +141,10 @@ void FolderWriter::WriteFileWhole(std::string_view name,
   WriteWholeAt(m_fd, std::string(name), parts);
 }
 
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec)) return true;
+  return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
+}
+
 }  // namespace romscriber

@@ -54,6 +54,10 @@ class FolderWriter {
   int m_fd = -1;  // the open folder; -1 not opened yet, -2 could not be opened
 };
 
+// Whether two paths name one file, also through links; a path that does not
+// exist yet names no existing file, and is compared by its canonical form.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // AppError for the current errno.
 [[noreturn]] void ThrowErrno(bool isFolder = false);
 

@@ -11,10 +11,9 @@
 #include "extract/run_text.h"
 #include "extract/script_files.h"
 #include "extract/settings.h"
-#include "project/dump.h"
-#include "scripts/atlas.h"
-#include "scripts/po.h"
+#include "scripts/format.h"
 #include "scripts/tsv.h"
+#include "session/session.h"
 #include "table/compiled.h"
 #include "table/extended_loader.h"
 #include "table/loader.h"
@@ -68,7 +67,7 @@ int Refuse(std::ostream& err, const std::string& message) {
 }
 
 // A range dump with an extended table shows raw bytes as a project dump
-// does, <$HH>, and breaks lines as script files do, CR LF.
+// does, <$HH>, and breaks lines as range script files do, CR LF.
 DecodeStyle ExtendedRunStyle() {
   DecodeStyle style = ProjectStyle();
   style.LineBreak = "\r\n";
@@ -193,85 +192,124 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
   return kExitOk;
 }
 
+namespace {
+
+// A block's script in the folder, read when it is there; refused when it is
+// in another format than the one being written (the folder would hold two).
+std::optional<BlockScript> OldScript(const std::filesystem::path& folder, const SessionBlock& block,
+                                     ScriptFormat format) {
+  const std::string& name = block.Settings->Name;
+  const std::optional<std::filesystem::path> found = FindBlockScript(folder, name);
+  if (!found) return std::nullopt;
+  if (found->filename() != name + FormatExtension(format)) {
+    throw AppError(kErrBadInput, "Ya hay un guion del bloque " + name + " en otro formato: " +
+                                     found->string() + ". Vuelque en ese formato (--format) o "
+                                     "en otra carpeta; no se ha escrito nada.");
+  }
+  return ReadScriptFile(*found, name);
+}
+
+bool HoldsTranslations(const BlockScript& script) {
+  return std::any_of(script.Strings.begin(), script.Strings.end(),
+                     [](const StringRecord& s) { return !s.Translation.empty(); });
+}
+
+}  // namespace
+
 int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& stop,
                    std::ostream& out, std::ostream& err, bool progress) {
-  ScriptFormat format;
-  if (options.Format == "atlas") {
-    format = ScriptFormat::kAtlas;
-  } else if (options.Format == "tsv") {
-    format = ScriptFormat::kTsv;
-  } else if (options.Format == "po") {
-    format = ScriptFormat::kPo;
-  } else {
-    return Refuse(err, "El formato de guion debe ser atlas, tsv o po: " + options.Format);
+  std::optional<ScriptFormat> chosen;
+  if (options.Format) {
+    chosen = FormatByName(*options.Format);
+    if (!chosen)
+      return Refuse(err, "El formato de guion debe ser atlas, tsv o po: " + *options.Format);
   }
   const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
   ProgressLine host(err, progress);
   try {
-    const OpenedProject project = OpenProject(options.Project, warn);
-    // Every block is dumped and checked before anything is written.
-    std::vector<BlockDump> dumps;
-    const std::size_t blocks = project.Settings.Blocks.size();
-    for (std::size_t i = 0; i < blocks; ++i) {
-      if (stop.load()) {
-        host.Erase();
-        out << "Proceso cancelado. No se ha escrito ningún guion." << std::endl;
-        return kExitCancelled;
-      }
-      const ProjectBlock& block = project.Settings.Blocks[i];
-      host.ShowProgress("bloque " + std::to_string(i + 1) + "/" + std::to_string(blocks) + ": " +
-                        block.Name);
-      host.ServiceEvents();
-      dumps.push_back(DumpBlock(project, block));
-    }
-    CheckFreeRegions(project, dumps);
+    Session session = Session::Open(
+        options.Project, warn,
+        [&](const std::string& text) {
+          host.ShowProgress(text);
+          host.ServiceEvents();
+        },
+        &stop);
+    const Project& project = session.Settings();
+    const ScriptFormat format = chosen.value_or(project.Format.value_or(ScriptFormat::kAtlas));
+    const std::filesystem::path folder =
+        options.Out.value_or(project.Scripts.value_or(std::filesystem::path("Scripts")));
 
-    // The files, each whole or not at all.
-    std::map<std::filesystem::path, std::string> files;
-    for (const BlockDump& dump : dumps) {
-      const std::string& name = dump.Block->Name;
-      const BlockScript script = ScriptOf(dump);
-      switch (format) {
-        case ScriptFormat::kTsv:
-          files[options.Out / (name + ".tsv")] = WriteTsv(script);
-          break;
-        case ScriptFormat::kPo:
-          files[options.Out / (name + ".po")] = WritePo(script);
-          break;
-        case ScriptFormat::kAtlas: {
-          const CompiledTable& table = project.TableOf(*dump.Block);
-          AtlasBlock atlas;
-          atlas.TableFile = name + ".atlas.tbl";
-          atlas.Map = project.Settings.Map;
-          atlas.Pointers = dump.Block->Pointers;
-          atlas.TableLimits = AtlasTableLimits(table);
-          files[options.Out / (name + ".txt")] = WriteAtlas(script, atlas);
-          files[options.Out / atlas.TableFile] = WriteAtlasTable(table);
-          break;
+    // The scripts already there: never replaced while they hold
+    // translations, unless carried over.
+    std::vector<std::vector<std::string>> warnings(session.Blocks().size());
+    std::vector<std::pair<std::filesystem::path, std::string>> lostFiles;
+    std::vector<std::int64_t> kept(session.Blocks().size(), 0);
+    for (std::size_t b = 0; b < session.Blocks().size(); ++b) {
+      SessionBlock& block = session.Blocks()[b];
+      warnings[b] = block.Warnings;
+      const std::optional<BlockScript> old = OldScript(folder, block, format);
+      if (!old || !HoldsTranslations(*old)) continue;
+      if (!options.Update) {
+        throw AppError(kErrBadInput,
+                       old->File + " tiene traducciones y volcar de nuevo las perdería; no se ha "
+                                   "escrito nada. Use --update para conservarlas en el nuevo "
+                                   "volcado, u otra carpeta (--out).");
+      }
+      CarriedOver carried = session.CarryOver(block, *old, format == ScriptFormat::kPo);
+      kept[b] = carried.Kept;
+      warnings[b].insert(warnings[b].end(), carried.Warnings.begin(), carried.Warnings.end());
+      if (!carried.Lost.empty()) {
+        // Added to what earlier updates lost: nothing there is dropped.
+        const std::filesystem::path lost = folder / (block.Settings->Name + ".lost.tsv");
+        std::string text = WriteTsv(BlockScript{block.Settings->Name, carried.Lost, {}});
+        std::error_code ec;
+        if (std::filesystem::exists(lost, ec)) {
+          std::string before = ReadWholeFile(lost);
+          if (!before.empty() && before.back() != '\n') before += '\n';
+          text = before + text.substr(text.find('\n') + 1);
         }
+        lostFiles.emplace_back(lost, std::move(text));
       }
     }
+    if (stop.load()) {
+      host.Erase();
+      out << "Proceso cancelado. No se ha escrito ningún guion." << std::endl;
+      return kExitCancelled;
+    }
+
+    // The files, each whole or not at all; the translations kept aside
+    // before the scripts that no longer hold them.
+    const std::vector<ScriptFile> files = session.ScriptFiles(format);
     std::error_code ec;
-    std::filesystem::create_directories(options.Out, ec);
+    std::filesystem::create_directories(folder, ec);
     if (ec) ThrowSystemError(ec, true);
-    for (const auto& [path, text] : files)
+    for (const auto& [path, text] : lostFiles)
       WriteFileWhole(path, {text});
+    for (const ScriptFile& file : files)
+      WriteFileWhole(folder / file.Name, {file.Text});
     host.Erase();
 
-    std::size_t strings = 0, pointers = 0, warnings = 0;
-    for (const BlockDump& dump : dumps) {
-      for (const std::string& w : dump.Warnings)
+    std::size_t strings = 0, pointers = 0, warned = 0;
+    for (std::size_t b = 0; b < session.Blocks().size(); ++b) {
+      const SessionBlock& block = session.Blocks()[b];
+      for (const std::string& w : warnings[b])
         err << "Aviso: " << w << '\n';
-      out << dump.Block->Name << ": " << dump.Strings.size() << " textos, "
-          << dump.Pointers.size() << " punteros, " << dump.Warnings.size() << " avisos\n";
-      strings += dump.Strings.size();
-      pointers += dump.Pointers.size();
-      warnings += dump.Warnings.size();
+      out << block.Settings->Name << ": " << block.Strings.size() << " textos, "
+          << block.PointerTable.size() << " punteros, " << warnings[b].size() << " avisos";
+      if (options.Update) out << ", " << kept[b] << " traducciones conservadas";
+      out << '\n';
+      strings += block.Strings.size();
+      pointers += block.PointerTable.size();
+      warned += warnings[b].size();
     }
-    out << "Volcado terminado: " << dumps.size() << " bloques, " << strings << " textos, "
-        << pointers << " punteros, " << warnings << " avisos." << std::endl;
+    out << "Volcado terminado: " << session.Blocks().size() << " bloques, " << strings
+        << " textos, " << pointers << " punteros, " << warned << " avisos." << std::endl;
   } catch (const AppError& e) {
     host.Erase();
+    if (e.Number() == kErrCancelled) {
+      out << "Proceso cancelado. No se ha escrito ningún guion." << std::endl;
+      return kExitCancelled;
+    }
     return ExitForError(err, e);
   }
   return kExitOk;

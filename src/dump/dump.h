@@ -29,8 +29,11 @@ struct DumpOptions {
 // A project dump: every block of a project file into a script file.
 struct ProjectDumpOptions {
   std::filesystem::path Project;
-  std::filesystem::path Out = "Scripts";
-  std::string Format = "atlas";  // atlas | tsv | po
+  // Without them, the project's `scripts` and `format`; without those,
+  // Scripts in the current folder and atlas.
+  std::optional<std::filesystem::path> Out;
+  std::optional<std::string> Format;  // atlas | tsv | po
+  bool Update = false;  // carry the translations of the scripts there over
 };
 
 // Runs one dump. Messages go to `out` (the end message) and `err`
@@ -40,7 +43,9 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
 
 // Dumps a project: a summary line per block and one for the whole on `out`,
 // warnings on `err`. Nothing is written when any block is refused; a stop
-// between blocks writes nothing either.
+// between blocks writes nothing either. A script that holds translations is
+// never replaced without `Update`; with it, they are carried over, and those
+// of strings that no longer exist are kept in <block>.lost.tsv.
 int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& stop,
                    std::ostream& out, std::ostream& err, bool progress);
 

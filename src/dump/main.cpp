@@ -1,6 +1,6 @@
 // romscriber-dump ROM TABLE START END [--indicator HH] [--left C] [--right C]
 //                 [--table-format classic|extended] [--table-encoding NAME] [--out DIR]
-// romscriber-dump --project FILE [--format atlas|tsv|po] [--out DIR]
+// romscriber-dump --project FILE [--format atlas|tsv|po] [--out DIR] [--update]
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
@@ -43,11 +43,11 @@ int main(int argc, char** argv) {
   romscriber::SpanishHelp(app, std::string(romscriber::kVersion),
                           "Uso: romscriber-dump [OPCIONES] ROM TABLE START END\n"
                           "     romscriber-dump --project FILE [--format atlas|tsv|po] "
-                          "[--out CARPETA]\n");
+                          "[--out CARPETA] [--update]\n");
 
   DumpOptions options;
   romscriber::ProjectDumpOptions project;
-  std::string indicator, left, right, encoding, projectFile;
+  std::string indicator, left, right, encoding, projectFile, format;
   std::string out = options.Out.string();
   auto* endOption = app.add_option("ROM", options.Rom, "Imagen de la ROM")->type_name("RUTA");
   app.add_option("TABLE", options.Table, "Tabla (*.tbl)")->type_name("RUTA");
@@ -80,11 +80,20 @@ int main(int argc, char** argv) {
       app.add_option("--project", projectFile,
                      "Proyecto (TOML): vuelca cada bloque en <bloque>.txt, .tsv o .po")
           ->type_name("RUTA");
-  app.add_option("--format", project.Format,
-                 "Con --project: formato de los guiones: atlas (por defecto), tsv o po")
-      ->type_name("FORMATO");
-  app.add_option("--out", out, "Carpeta de los scripts (por defecto Scripts en la carpeta actual)")
-      ->type_name("CARPETA");
+  auto* formatOption =
+      app.add_option("--format", format,
+                     "Con --project: formato de los guiones: atlas, tsv o po (por defecto el "
+                     "format del proyecto, o atlas)")
+          ->type_name("FORMATO");
+  auto* outOption =
+      app.add_option("--out", out,
+                     "Carpeta de los scripts (por defecto Scripts en la carpeta actual; con "
+                     "--project, la carpeta scripts del proyecto si la dice)")
+          ->type_name("CARPETA");
+  auto* updateOption = app.add_flag(
+      "--update", project.Update,
+      "Con --project: conserva las traducciones de los guiones que ya hay en la carpeta (las de "
+      "textos que ya no existen van a <bloque>.lost.tsv)");
 
   if (const auto exit = romscriber::ParseArguments(app, argc, argv)) return *exit;
   const bool anyRange = romOption->count() > 0;
@@ -92,13 +101,18 @@ int main(int argc, char** argv) {
   const bool terminal = isatty(STDERR_FILENO) == 1;
   if (*projectOption) {
     if (anyRange || *indicatorOption || *leftOption || *rightOption || *encodingOption) {
-      std::cerr << "Con --project solo valen --format y --out: el proyecto dice la ROM, las "
-                   "tablas y los bloques.\nUse --help para ver el uso.\n";
+      std::cerr << "Con --project solo valen --format, --out y --update: el proyecto dice la "
+                   "ROM, las tablas y los bloques.\nUse --help para ver el uso.\n";
       return romscriber::kExitRefused;
     }
     project.Project = projectFile;
-    project.Out = out;
+    if (*outOption) project.Out = out;
+    if (*formatOption) project.Format = format;
     return romscriber::RunProjectDump(project, g_stop, std::cout, std::cerr, terminal);
+  }
+  if (*updateOption) {
+    std::cerr << "--update solo vale con --project.\nUse --help para ver el uso.\n";
+    return romscriber::kExitRefused;
   }
   if (endOption->count() == 0) {
     std::cerr << "Argumentos no válidos: faltan ROM TABLE START END (o --project)."

@@ -2,33 +2,20 @@
 
 #include <algorithm>
 #include <deque>
-#include <exception>
 #include <map>
 
+#include "address/pointers.h"
 #include "base/app_error.h"
-#include "base/file_io.h"
 #include "hex/hex.h"
-#include "insert/encoder.h"
-#include "scripts/atlas.h"
-#include "scripts/po.h"
-#include "scripts/tsv.h"
 
 namespace romscriber {
 
 namespace {
 
-// A piece of a block's space, filled from its start.
-struct Piece {
-  std::int64_t Start;
-  std::int64_t End;  // inclusive
-  std::int64_t Cursor;
-};
-
 // One string of a block on its way back into the ROM. Its bytes are its
 // original ones in the ROM, or its new ones in the block's encoded bytes.
 struct Placed {
-  const DumpedString* Original = nullptr;
-  int Id = 0;
+  const StringRecord* Original = nullptr;
   std::int64_t BytesAt = 0;  // in the ROM when unchanged, else in the encoded bytes
   std::int64_t Size = 0;
   bool Unchanged = true;
@@ -36,165 +23,249 @@ struct Placed {
   std::int64_t NewOffset = -1;
 };
 
-// The end token that closes a dumped string: of the table's end tokens
-// (`ends`), the one whose key ends its bytes and whose text ends its text.
-const TableEntry* ClosingToken(const CompiledTable& table,
-                               const std::vector<const TableEntry*>& ends, const DumpedString& s,
-                               const std::vector<std::uint8_t>& rom) {
-  if (!s.Ended) return nullptr;
-  const TableEntry* best = nullptr;
-  for (const TableEntry* end : ends) {
-    const TableEntry& e = *end;
-    if (e.KeySize > s.Length) continue;
-    const std::string_view key = table.Key(e);
-    const auto* last = rom.data() + s.Offset + s.Length - e.KeySize;
-    if (!std::equal(key.begin(), key.end(), reinterpret_cast<const char*>(last))) continue;
-    if (!std::string_view(s.Text).ends_with(table.Shown(e))) continue;
-    if (!best || e.KeySize > best->KeySize) best = &e;
-  }
-  return best;
-}
-
-std::string Place(const BlockScript& script, const ScriptString& row) {
-  return script.File + ":" + std::to_string(row.Line);
-}
-
-// The character at `column` (from 1, in UTF-8 sequences) is given whole by
-// the encoder's failure; this only words the refusal.
-[[noreturn]] void RefuseEncoding(const BlockScript& script, const ScriptString& row,
-                                 const EncodeFailure& failure) {
-  // A line break is named, not printed.
-  const std::string character =
-      failure.Character == "\n" ? "\\n» (un salto de línea" : failure.Character;
-  throw AppError(kErrCannotEncode,
-                 Place(script, row) + ": bloque " + script.Block + ", texto " +
-                     std::to_string(row.Id) + ", columna " + std::to_string(failure.Column) +
-                     ": ninguna entrada de la tabla da «" + character +
-                     (failure.Character == "\n" ? ")" : "»") +
-                     "; cámbielo o añada una entrada a la tabla.");
-}
-
 // The strings of one block, in offset order, and the new bytes of those
 // that changed, one after the other.
 struct PreparedBlock {
   std::vector<Placed> Strings;
   std::string Encoded;
 
-  std::string_view BytesOf(const Placed& s, const std::vector<std::uint8_t>& rom) const {
+  std::string_view BytesOf(const Placed& s, std::span<const std::uint8_t> rom) const {
     const char* base = s.Unchanged ? reinterpret_cast<const char*>(rom.data()) : Encoded.data();
     return {base + s.BytesAt, static_cast<std::size_t>(s.Size)};
   }
 };
 
-// A changed text to encode, with the row it came from.
-struct Job {
-  const ScriptString* Row;
-  std::size_t Index;  // of the string in the block
+std::string Where(const InsertBlock& block, const StringRecord& s) {
+  return block.ScriptFile.empty() || s.Line == 0
+             ? std::string()
+             : block.ScriptFile + ":" + std::to_string(s.Line) + ": ";
+}
+
+Refusal CannotEncode(const InsertBlock& block, const StringRecord& s, const EncodeFailure& failure) {
+  // A line break is named, not printed.
+  const bool lineBreak = failure.Character == "\n";
+  const std::string character = lineBreak ? "\\n» (un salto de línea)" : failure.Character + "»";
+  return {block.Settings->Name, s.Id, kErrCannotEncode,
+          Where(block, s) + "bloque " + block.Settings->Name + ", texto " + std::to_string(s.Id) +
+              ", columna " + std::to_string(failure.Column) + ": ninguna entrada de la tabla da «" +
+              character + "; cámbielo o añada una entrada a la tabla."};
+}
+
+// One encoder per table, made when a text of it first needs one.
+class Encoders {
+ public:
+  TextEncoder& Of(const CompiledTable& table) {
+    auto it = m_encoders.find(&table);
+    if (it == m_encoders.end()) it = m_encoders.emplace(&table, TextEncoder(table)).first;
+    return it->second;
+  }
+
+ private:
+  std::map<const CompiledTable*, TextEncoder> m_encoders;
 };
 
-PreparedBlock PrepareBlock(const OpenedProject& project, const BlockDump& dump,
-                           const BlockScript& script, TextEncoder& encoder, BlockReport& report) {
-  const CompiledTable& table = project.TableOf(*dump.Block);
-  std::vector<const TableEntry*> ends;
-  for (const TableEntry& e : table.Entries())
-    if (e.Kind == TokenKind::kEnd) ends.push_back(&e);
+PreparedBlock Prepare(const InsertBlock& block, std::size_t blockIndex, EncodeCache* cache,
+                      Encoders& encoders, BlockReport& report, std::vector<Refusal>& refusals) {
+  const CompiledTable& table = *block.Table;
+  const std::span<const StringRecord> strings = block.Strings;
   PreparedBlock prepared;
   std::vector<Placed>& placed = prepared.Strings;
-  placed.resize(dump.Strings.size());
-  for (std::size_t i = 0; i < dump.Strings.size(); ++i) {
-    const DumpedString& s = dump.Strings[i];
-    placed[i].Original = &s;
-    placed[i].Id = static_cast<int>(i);
-    placed[i].BytesAt = s.Offset;
-    placed[i].Size = s.Length;
-  }
-  // The rows in order: those before the first row refused give the texts to
-  // encode. A text that cannot be encoded in a row before it is reported
-  // first, as reading row by row would.
-  std::vector<Job> jobs;
+  placed.resize(strings.size());
+  // The changed texts not found in the cache are encoded together.
+  std::vector<std::size_t> jobs;
   std::vector<std::string_view> texts;
   std::deque<std::string> withEnds;  // texts given their end token
-  std::exception_ptr refused;
-  std::vector<bool> seen(dump.Strings.size(), false);
-  for (const ScriptString& row : script.Strings) {
-    if (row.Id < 0 || static_cast<std::size_t>(row.Id) >= dump.Strings.size() ||
-        dump.Strings[static_cast<std::size_t>(row.Id)].Offset != row.Offset) {
-      refused = std::make_exception_ptr(AppError(
-          kErrBadInput, Place(script, row) + ": el texto " + std::to_string(row.Id) + " en " +
-                            OffsetHex(row.Offset) + " no es un texto del bloque " + script.Block +
-                            " (tiene " + std::to_string(dump.Strings.size()) +
-                            " textos); vuelva a volcar el proyecto."));
-      break;
-    }
-    const auto index = static_cast<std::size_t>(row.Id);
-    if (seen[index]) {
-      refused = std::make_exception_ptr(AppError(
-          kErrBadInput,
-          Place(script, row) + ": el texto " + std::to_string(row.Id) + " aparece dos veces."));
-      break;
-    }
-    seen[index] = true;
-    const DumpedString& s = dump.Strings[index];
-    if (row.Original != s.Text) {
-      refused = std::make_exception_ptr(AppError(
-          kErrBadInput, Place(script, row) + ": el original del texto " +
-                            std::to_string(row.Id) + " no es el que la ROM tiene en " +
-                            OffsetHex(s.Offset) + "; ¿es el guion de otra ROM o de otra tabla?"));
-      break;
-    }
-    if (row.Fuzzy) {
-      ++report.Fuzzy;
-      continue;
-    }
+  std::vector<std::pair<std::size_t, const EncodeCache::Encoding*>> cached;
+  for (std::size_t i = 0; i < strings.size(); ++i) {
+    const StringRecord& s = strings[i];
+    placed[i] = {&s, s.Offset, s.Length};
+    if (s.Fuzzy) ++report.Fuzzy;
     // A text is unchanged when it equals its original as the script wrote it.
-    if (row.Translation.empty() || row.Translation == row.Original) continue;
-    std::string_view text = row.Translation;
-    if (const TableEntry* end = ClosingToken(table, ends, s, project.Rom)) {
-      const std::string_view shown = table.Shown(*end);
+    if (s.Fuzzy || s.Translation.empty() || s.Translation == s.Original) continue;
+    std::string_view text = s.Translation;
+    if (s.EndEntry >= 0) {
+      const std::string_view shown = table.Shown(table.Entries()[static_cast<std::size_t>(s.EndEntry)]);
       if (!text.ends_with(shown)) {
         text = withEnds.emplace_back(std::string(text) + std::string(shown));
-        report.Warnings.push_back("bloque " + script.Block + ", texto " +
-                                  std::to_string(row.Id) + ": la traducción no termina en «" +
+        report.Warnings.push_back("bloque " + block.Settings->Name + ", texto " +
+                                  std::to_string(s.Id) + ": la traducción no termina en «" +
                                   std::string(shown) + "»; se ha añadido.");
       }
     }
-    jobs.push_back({&row, index});
-    texts.push_back(text);
-  }
-  EncodedTexts encoded = EncodeAll(encoder, texts);
-  if (encoded.Failure) RefuseEncoding(script, *jobs[encoded.Failed].Row, *encoded.Failure);
-  prepared.Encoded = std::move(encoded.Bytes);
-  for (std::size_t k = 0; k < jobs.size(); ++k) {
-    Placed& p = placed[jobs[k].Index];
-    const std::size_t at = k == 0 ? 0 : encoded.Ends[k - 1];
-    p.BytesAt = static_cast<std::int64_t>(at);
-    p.Size = static_cast<std::int64_t>(encoded.Ends[k] - at);
-    p.Unchanged = false;
     ++report.Changed;
-  }
-  if (refused) std::rethrow_exception(refused);
-  // An unchanged string inside an unchanged one keeps sharing its bytes.
-  int container = -1;
-  for (std::size_t i = 0; i < placed.size(); ++i) {
-    const DumpedString& s = *placed[i].Original;
-    if (container >= 0 && placed[i].Unchanged) {
-      const DumpedString& c = *placed[static_cast<std::size_t>(container)].Original;
-      if (s.Offset + s.Length <= c.Offset + c.Length) {
-        placed[i].Container = container;
+    placed[i].Unchanged = false;
+    if (cache) {
+      if (const EncodeCache::Encoding* found = cache->Find(blockIndex, i, text)) {
+        cached.emplace_back(i, found);
         continue;
       }
     }
-    if (placed[i].Unchanged) container = static_cast<int>(i);
+    jobs.push_back(i);
+    texts.push_back(text);
   }
+  // Encoded in runs up to each text that cannot be, so that all of those
+  // are found.
+  for (std::size_t start = 0; start < jobs.size();) {
+    const std::span<const std::string_view> rest(texts.data() + start, texts.size() - start);
+    const std::size_t base = prepared.Encoded.size();
+    EncodedTexts encoded = EncodeAll(encoders.Of(table), rest);
+    const std::size_t done = encoded.Failure ? encoded.Failed : rest.size();
+    prepared.Encoded += encoded.Bytes;
+    for (std::size_t k = 0; k < done; ++k) {
+      const std::size_t at = k == 0 ? 0 : encoded.Ends[k - 1];
+      Placed& p = placed[jobs[start + k]];
+      p.BytesAt = static_cast<std::int64_t>(base + at);
+      p.Size = static_cast<std::int64_t>(encoded.Ends[k] - at);
+      if (cache) {
+        cache->Store(blockIndex, jobs[start + k],
+                     {std::string(rest[k]), encoded.Bytes.substr(at, encoded.Ends[k] - at), {}});
+      }
+    }
+    if (!encoded.Failure) break;
+    const std::size_t failed = jobs[start + done];
+    refusals.push_back(CannotEncode(block, strings[failed], *encoded.Failure));
+    if (cache) cache->Store(blockIndex, failed, {std::string(rest[done]), {}, encoded.Failure});
+    start += done + 1;
+  }
+  for (const auto& [i, encoding] : cached) {
+    if (encoding->Failure) {
+      refusals.push_back(CannotEncode(block, strings[i], *encoding->Failure));
+      continue;
+    }
+    placed[i].BytesAt = static_cast<std::int64_t>(prepared.Encoded.size());
+    placed[i].Size = static_cast<std::int64_t>(encoding->Bytes.size());
+    prepared.Encoded += encoding->Bytes;
+  }
+  // An unchanged string inside an unchanged one keeps sharing its bytes.
+  std::vector<bool> unchanged(placed.size());
+  for (std::size_t i = 0; i < placed.size(); ++i)
+    unchanged[i] = placed[i].Unchanged;
+  const std::vector<int> containers = Containers(strings, unchanged);
+  for (std::size_t i = 0; i < placed.size(); ++i)
+    placed[i].Container = containers[i];
   return prepared;
 }
 
-// The block's space: its strings' bytes, merged where they touch, then its
-// free regions in the order listed; a free region that begins where a piece
-// ends extends it.
-std::vector<Piece> SpaceOf(const BlockDump& dump) {
+// A range block's strings stay where they are: nothing points to them, the
+// game finds each at its own offset. Each must fit in the bytes its original
+// took (through its end token); the rest of those bytes keep their values.
+// Its free regions are not used.
+void KeepInPlace(const InsertBlock& block, PreparedBlock& prepared, BlockReport& report,
+                 std::vector<Refusal>& refusals) {
+  if (!block.Settings->Free.empty()) report.Warnings.push_back(RangeFreeIgnored(*block.Settings));
+  for (Placed& s : prepared.Strings) {
+    report.Available += s.Original->Length;
+    report.Used += s.Size;
+    s.NewOffset = s.Original->Offset;
+    if (s.Size > s.Original->Length) {
+      refusals.push_back({block.Settings->Name, s.Original->Id, kErrNoRoom,
+                          "bloque " + report.Name + ", texto " + std::to_string(s.Original->Id) +
+                              ": necesita " + std::to_string(s.Size) + " bytes y tiene " +
+                              std::to_string(s.Original->Length) +
+                              " (los textos de un bloque de rango no se mueven de su sitio)"});
+    }
+  }
+}
+
+// A pointer block's strings, first fit into its space.
+void LayOut(const InsertBlock& block, PreparedBlock& prepared, BlockReport& report,
+            std::vector<Refusal>& refusals) {
+  std::vector<Piece> pieces = BlockSpace(block.Strings, block.Settings->Free);
+  for (const Piece& p : pieces)
+    report.Available += p.End - p.Start + 1;
+  std::vector<std::int64_t> sizes;
+  std::vector<int> containers;
+  sizes.reserve(prepared.Strings.size());
+  containers.reserve(prepared.Strings.size());
+  for (const Placed& s : prepared.Strings) {
+    sizes.push_back(s.Size);
+    containers.push_back(s.Container);
+    if (s.Container < 0) report.Used += s.Size;
+  }
+  const std::vector<std::int64_t> offsets = FirstFit(std::move(pieces), sizes, containers);
+  bool fits = true;
+  for (std::size_t i = 0; i < offsets.size(); ++i) {
+    prepared.Strings[i].NewOffset = offsets[i];
+    fits = fits && (offsets[i] >= 0 || containers[i] >= 0);
+  }
+  if (!fits) {
+    refusals.push_back({block.Settings->Name, -1, kErrNoRoom,
+                        "bloque " + report.Name + ": necesita " + std::to_string(report.Used) +
+                            " bytes y tiene " + std::to_string(report.Available)});
+  }
+}
+
+}  // namespace
+
+std::string RangeFreeIgnored(const ProjectBlock& block) {
+  return "bloque " + block.Name +
+         ": sus zonas libres (free) no se usan; es un bloque de rango, nada apunta a sus textos "
+         "y cada uno se queda en su sitio.";
+}
+
+const EncodeCache::Encoding* EncodeCache::Find(std::size_t block, std::size_t index,
+                                               std::string_view text) const {
+  if (block >= m_blocks.size() || index >= m_blocks[block].size()) return nullptr;
+  const std::optional<Encoding>& e = m_blocks[block][index];
+  return e && e->Text == text ? &*e : nullptr;
+}
+
+void EncodeCache::Store(std::size_t block, std::size_t index, Encoding encoding) {
+  if (block >= m_blocks.size()) m_blocks.resize(block + 1);
+  if (index >= m_blocks[block].size()) m_blocks[block].resize(index + 1);
+  m_blocks[block][index] = std::move(encoding);
+}
+
+TextToInsert TextOf(const StringRecord& s, const CompiledTable& table) {
+  if (s.Fuzzy || s.Translation.empty() || s.Translation == s.Original) return {s.Original};
+  TextToInsert t{s.Translation, true, false};
+  if (s.EndEntry >= 0) {
+    const std::string_view shown = table.Shown(table.Entries()[static_cast<std::size_t>(s.EndEntry)]);
+    if (!t.Text.ends_with(shown)) {
+      t.Text += shown;
+      t.EndAppended = true;
+    }
+  }
+  return t;
+}
+
+std::vector<int> Containers(std::span<const StringRecord> strings,
+                            const std::vector<bool>& unchanged) {
+  std::vector<int> containers(strings.size(), -1);
+  int container = -1;
+  for (std::size_t i = 0; i < strings.size(); ++i) {
+    const StringRecord& s = strings[i];
+    if (container >= 0 && unchanged[i]) {
+      const StringRecord& c = strings[static_cast<std::size_t>(container)];
+      if (s.Offset + s.Length <= c.Offset + c.Length) {
+        containers[i] = container;
+        continue;
+      }
+    }
+    if (unchanged[i]) container = static_cast<int>(i);
+  }
+  return containers;
+}
+
+std::vector<std::int64_t> FirstFit(std::vector<Piece> pieces, std::span<const std::int64_t> sizes,
+                                   const std::vector<int>& containers) {
+  std::vector<std::int64_t> offsets(sizes.size(), -1);
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    if (containers[i] >= 0) continue;
+    const std::int64_t size = sizes[i];
+    const auto piece = std::find_if(pieces.begin(), pieces.end(),
+                                    [&](const Piece& p) { return p.End + 1 - p.Cursor >= size; });
+    if (piece == pieces.end()) continue;
+    offsets[i] = piece->Cursor;
+    piece->Cursor += size;
+  }
+  return offsets;
+}
+
+std::vector<Piece> BlockSpace(std::span<const StringRecord> strings,
+                              const std::vector<Region>& free) {
   std::vector<Piece> pieces;
-  for (const DumpedString& s : dump.Strings) {
+  for (const StringRecord& s : strings) {
     const std::int64_t end = s.Offset + s.Length - 1;
     if (!pieces.empty() && s.Offset <= pieces.back().End + 1) {
       pieces.back().End = std::max(pieces.back().End, end);
@@ -202,8 +273,9 @@ std::vector<Piece> SpaceOf(const BlockDump& dump) {
       pieces.push_back({s.Offset, end, s.Offset});
     }
   }
-  for (const Region& free : dump.Block->Free) {
-    Piece region{free.Start, free.End, free.Start};
+  // A free region that begins where a piece ends extends it.
+  for (const Region& r : free) {
+    Piece region{r.Start, r.End, r.Start};
     bool merged = true;
     while (merged) {
       merged = false;
@@ -233,164 +305,94 @@ std::vector<Piece> SpaceOf(const BlockDump& dump) {
   return pieces;
 }
 
-// A range block's strings stay where they are: nothing points to them, the
-// game finds each at its own offset. Each must fit in the bytes its original
-// took (through its end token); the rest of those bytes keep their values.
-// Its free regions are not used. Gives a line per string that does not fit.
-std::string KeepInPlace(const BlockDump& dump, PreparedBlock& block, BlockReport& report) {
-  if (!dump.Block->Free.empty()) report.Warnings.push_back(RangeFreeIgnored(*dump.Block));
-  std::string tooLong;
-  for (Placed& s : block.Strings) {
-    report.Available += s.Original->Length;
-    report.Used += s.Size;
-    s.NewOffset = s.Original->Offset;
-    if (s.Size > s.Original->Length) {
-      tooLong += "\n  bloque " + report.Name + ", texto " + std::to_string(s.Id) + ": necesita " +
-                 std::to_string(s.Size) + " bytes y tiene " + std::to_string(s.Original->Length) +
-                 " (los textos de un bloque de rango no se mueven de su sitio)";
-    }
-  }
-  return tooLong;
-}
-
-}  // namespace
-
-BlockScript ReadBlockScript(const std::filesystem::path& folder, const std::string& block) {
-  std::vector<std::filesystem::path> found;
-  for (const char* extension : {".tsv", ".po", ".txt"}) {
-    const std::filesystem::path path = folder / (block + extension);
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) found.push_back(path);
-  }
-  if (found.empty()) {
-    throw AppError(kErrBadInput, "Falta el guion del bloque " + block + " en " + folder.string() +
-                                     ": se esperaba " + block + ".tsv, " + block + ".po o " +
-                                     block + ".txt.");
-  }
-  if (found.size() > 1) {
-    throw AppError(kErrBadInput, "Hay más de un guion del bloque " + block + " en " +
-                                     folder.string() + " (" + found[0].filename().string() +
-                                     " y " + found[1].filename().string() + "); deje solo uno.");
-  }
-  const std::filesystem::path& path = found[0];
-  BlockScript script;
-  if (path.extension() == ".po") {
-    script = ReadPo(path, block);
-  } else if (path.extension() == ".tsv") {
-    script = ReadTsv(ReadWholeFile(path), path.string(), block);
-  } else {
-    script = ReadAtlas(ReadWholeFile(path), path.string(), block);
-  }
-  script.File = path.string();
-  script.Block = block;
-  return script;
-}
-
-Insertion InsertScripts(const OpenedProject& project, const std::vector<BlockDump>& dumps,
-                        const std::vector<BlockScript>& scripts) {
-  Insertion result;
-  result.Rom = project.Rom;
-  std::map<std::string, TextEncoder> encoders;
-  std::vector<PreparedBlock> blocks;
-  for (std::size_t b = 0; b < dumps.size(); ++b) {
-    const BlockDump& dump = dumps[b];
+InsertOutcome InsertStrings(std::span<const std::uint8_t> rom, const AddressMap& map,
+                            std::span<const InsertBlock> blocks, EncodeCache* cache) {
+  InsertOutcome result;
+  Encoders encoders;
+  std::vector<PreparedBlock> prepared;
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
     BlockReport report;
-    report.Name = dump.Block->Name;
-    auto encoder = encoders.find(dump.Block->Table);
-    if (encoder == encoders.end())
-      encoder = encoders.emplace(dump.Block->Table, TextEncoder(project.TableOf(*dump.Block))).first;
-    blocks.push_back(PrepareBlock(project, dump, scripts[b], encoder->second, report));
+    report.Name = blocks[b].Settings->Name;
+    prepared.push_back(Prepare(blocks[b], b, cache, encoders, report, result.Refusals));
     result.Blocks.push_back(std::move(report));
   }
+  // Without every string's bytes there is nothing to lay out.
+  if (!result.Refusals.empty()) return result;
 
   // Layout: every block's strings into its space, or the whole is refused.
-  std::string overflow;
-  bool pointerOverflow = false;
-  for (std::size_t b = 0; b < dumps.size(); ++b) {
-    BlockReport& report = result.Blocks[b];
-    if (dumps[b].Block->Range) {
-      overflow += KeepInPlace(dumps[b], blocks[b], report);
-      continue;
-    }
-    std::vector<Piece> pieces = SpaceOf(dumps[b]);
-    for (const Piece& p : pieces)
-      report.Available += p.End - p.Start + 1;
-    bool fits = true;
-    for (Placed& s : blocks[b].Strings) {
-      if (s.Container >= 0) continue;
-      const std::int64_t size = s.Size;
-      report.Used += size;
-      const auto piece = std::find_if(pieces.begin(), pieces.end(), [&](const Piece& p) {
-        return p.End + 1 - p.Cursor >= size;
-      });
-      if (piece == pieces.end()) {
-        fits = false;
-        continue;
-      }
-      s.NewOffset = piece->Cursor;
-      piece->Cursor += size;
-    }
-    if (!fits) {
-      pointerOverflow = true;
-      overflow += "\n  bloque " + report.Name + ": necesita " + std::to_string(report.Used) +
-                  " bytes y tiene " + std::to_string(report.Available);
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    if (blocks[b].Settings->Range) {
+      KeepInPlace(blocks[b], prepared[b], result.Blocks[b], result.Refusals);
+    } else {
+      LayOut(blocks[b], prepared[b], result.Blocks[b], result.Refusals);
     }
   }
-  if (!overflow.empty()) {
-    throw AppError(kErrNoRoom, "Los textos no caben; no se ha escrito nada:" + overflow +
-                                   (pointerOverflow
-                                        ? "\nAcorte las traducciones o añada zonas libres (free)."
-                                        : "\nAcorte las traducciones."));
-  }
+  if (!result.Refusals.empty()) return result;
 
-  // The bytes, then the pointers of every string that moved.
-  for (std::size_t b = 0; b < dumps.size(); ++b) {
-    const BlockDump& dump = dumps[b];
-    // The block's pointers by their offset, to find those of each string.
-    std::vector<const Pointer*> byOffset;
-    byOffset.reserve(dump.Pointers.size());
-    for (const Pointer& p : dump.Pointers)
-      byOffset.push_back(&p);
-    std::stable_sort(byOffset.begin(), byOffset.end(),
-                     [](const Pointer* x, const Pointer* y) { return x->Offset < y->Offset; });
-    const auto pointerAt = [&](std::int64_t at) -> const Pointer& {
-      const auto it = std::lower_bound(byOffset.begin(), byOffset.end(), at,
-                                       [](const Pointer* p, std::int64_t o) { return p->Offset < o; });
-      return **it;
-    };
-    // Unchanged strings' bytes are read from the original ROM, never from
-    // the copy being written over.
-    std::vector<Placed>& strings = blocks[b].Strings;
+  // The bytes, then the pointers of every string that moved. Unchanged
+  // strings' bytes are read from the original ROM, never from the copy being
+  // written over.
+  result.Rom.assign(rom.begin(), rom.end());
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    std::vector<Placed>& strings = prepared[b].Strings;
     for (Placed& s : strings) {
       if (s.Container >= 0) {
         const Placed& c = strings[static_cast<std::size_t>(s.Container)];
         s.NewOffset = c.NewOffset + (s.Original->Offset - c.Original->Offset);
       } else {
-        const std::string_view bytes = blocks[b].BytesOf(s, project.Rom);
+        const std::string_view bytes = prepared[b].BytesOf(s, rom);
         std::copy(bytes.begin(), bytes.end(),
                   result.Rom.begin() + static_cast<std::ptrdiff_t>(s.NewOffset));
       }
     }
+    const ProjectBlock& block = *blocks[b].Settings;
+    BlockReport& report = result.Blocks[b];
+    report.NewOffsets.reserve(strings.size());
+    report.NewSizes.reserve(strings.size());
     for (const Placed& s : strings) {
+      report.NewOffsets.push_back(s.NewOffset);
+      report.NewSizes.push_back(s.Size);
       if (s.NewOffset == s.Original->Offset) continue;
-      for (std::int64_t at : s.Original->Pointers) {
-        const Pointer& pointer = pointerAt(at);
-        const auto value =
-            PointerValueFor(*dump.Block->Pointers, project.Map, s.NewOffset, pointer.Value);
+      for (const PointerRef& pointer : s.Original->Pointers) {
+        const auto value = PointerValueFor(*block.Pointers, map, s.NewOffset, pointer.Value);
         if (!value) {
-          throw AppError(kErrBadInput, "bloque " + dump.Block->Name + ", texto " +
-                                           std::to_string(s.Id) + ": su nuevo sitio " +
-                                           OffsetHex(s.NewOffset) + " queda fuera del alcance del "
-                                           "puntero en " + OffsetHex(at) +
-                                           " (otro banco); dele una zona libre en su banco.");
+          result.Refusals.push_back(
+              {block.Name, s.Original->Id, kErrBadInput,
+               "bloque " + block.Name + ", texto " + std::to_string(s.Original->Id) +
+                   ": su nuevo sitio " + OffsetHex(s.NewOffset) +
+                   " queda fuera del alcance del puntero en " + OffsetHex(pointer.Offset) +
+                   " (otro banco); dele una zona libre en su banco."});
+          continue;
         }
-        StorePointer(result.Rom, at, dump.Block->Pointers->Size, dump.Block->Pointers->Order,
+        StorePointer(result.Rom, pointer.Offset, block.Pointers->Size, block.Pointers->Order,
                      *value);
-        ++result.Blocks[b].PointersRewritten;
+        ++report.PointersRewritten;
       }
     }
   }
+  if (!result.Refusals.empty()) result.Rom.clear();
   return result;
+}
+
+std::string DescribeRefusals(const std::vector<Refusal>& refusals) {
+  std::string out;
+  std::string room;
+  bool pointerBlock = false;
+  for (const Refusal& r : refusals) {
+    if (r.Number == kErrNoRoom) {
+      room += "\n  " + r.Text;
+      pointerBlock = pointerBlock || r.Id < 0;
+    } else {
+      out += (out.empty() ? "" : "\n") + r.Text;
+    }
+  }
+  if (!room.empty()) {
+    out += (out.empty() ? "" : "\n") + std::string("Los textos no caben; no se ha escrito nada:") +
+           room +
+           (pointerBlock ? "\nAcorte las traducciones o añada zonas libres (free)."
+                         : "\nAcorte las traducciones.");
+  }
+  return out;
 }
 
 }  // namespace romscriber

@@ -6,21 +6,12 @@
 #include "base/app_error.h"
 #include "base/file_io.h"
 #include "cli/cli.h"
-#include "insert/insertion.h"
 #include "insert/patch.h"
-#include "project/dump.h"
+#include "session/session.h"
 
 namespace romscriber {
 
 namespace {
-
-// Whether two paths name one file, also through links; a path that does not
-// exist yet names no existing file.
-bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  std::error_code ec;
-  if (std::filesystem::equivalent(a, b, ec)) return true;
-  return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
-}
 
 // "12.345": digits in groups of three, as Spanish writes them.
 std::string Thousands(std::int64_t n) {
@@ -38,39 +29,55 @@ std::string Thousands(std::int64_t n) {
 int RunInsert(const InsertOptions& options, std::ostream& out, std::ostream& err) {
   const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
   try {
-    const OpenedProject project = OpenProject(options.Project, warn);
-    for (const auto* path : {&options.Out, options.Ips ? &*options.Ips : nullptr,
-                             options.Bps ? &*options.Bps : nullptr}) {
-      if (path && SameFile(*path, project.Settings.Rom)) {
+    Session session = Session::Open(options.Project, warn);
+    const Project& project = session.Settings();
+    const std::optional<std::filesystem::path> scripts =
+        options.Scripts ? options.Scripts : project.Scripts;
+    if (!scripts) {
+      err << "Falta --scripts: el proyecto no dice la carpeta de los guiones (scripts).\n"
+          << "Use --help para ver el uso.\n";
+      return kExitRefused;
+    }
+    // Without --out, what [output] says: the ROM and its patches.
+    const std::optional<std::filesystem::path> rom = options.Out ? options.Out : project.Output.Rom;
+    if (!rom) {
+      err << "Falta --out: el proyecto no dice la ROM nueva ([output] rom).\n"
+          << "Use --help para ver el uso.\n";
+      return kExitRefused;
+    }
+    const std::optional<std::filesystem::path> ips =
+        options.Ips ? options.Ips : (options.Out ? std::nullopt : project.Output.Ips);
+    const std::optional<std::filesystem::path> bps =
+        options.Bps ? options.Bps : (options.Out ? std::nullopt : project.Output.Bps);
+    for (const auto* path : {&*rom, ips ? &*ips : nullptr, bps ? &*bps : nullptr}) {
+      if (path && SameFile(*path, project.Rom)) {
         err << "Error: " << path->string() << " es la ROM original del proyecto, que nunca se "
             << "cambia; elija otro nombre para la salida.\n";
         return kExitRefused;
       }
     }
-    std::vector<BlockDump> dumps;
-    std::vector<BlockScript> scripts;
-    for (const ProjectBlock& block : project.Settings.Blocks) {
-      dumps.push_back(DumpBlock(project, block));
-      scripts.push_back(ReadBlockScript(options.Scripts, block.Name));
+    session.ReadScripts(*scripts, true);
+    const SessionInsertion insertion = session.Insert(nullptr, options.Strict);
+    const InsertOutcome& outcome = insertion.Outcome;
+    if (!outcome.Refusals.empty()) {
+      err << "Error: " << DescribeRefusals(outcome.Refusals) << '\n';
+      return kExitFailed;
     }
-    CheckFreeRegions(project, dumps);
-    const Insertion insertion = InsertScripts(project, dumps, scripts);
 
     // Every file is made before any is written, so a refusal writes nothing.
-    const std::span<const std::uint8_t> original(project.Rom);
-    const std::span<const std::uint8_t> modified(insertion.Rom);
-    const std::string ips = options.Ips ? MakeIps(original, modified) : std::string();
-    const std::string bps = options.Bps ? MakeBps(original, modified) : std::string();
-    WriteFileWhole(options.Out,
-                   {std::string_view(reinterpret_cast<const char*>(insertion.Rom.data()),
-                                     insertion.Rom.size())});
-    if (options.Ips) WriteFileWhole(*options.Ips, {ips});
-    if (options.Bps) WriteFileWhole(*options.Bps, {bps});
+    const std::span<const std::uint8_t> original = session.Rom();
+    const std::span<const std::uint8_t> modified(outcome.Rom);
+    const std::string ipsBytes = ips ? MakeIps(original, modified) : std::string();
+    const std::string bpsBytes = bps ? MakeBps(original, modified) : std::string();
+    WriteFileWhole(*rom, {std::string_view(reinterpret_cast<const char*>(outcome.Rom.data()),
+                                           outcome.Rom.size())});
+    if (ips) WriteFileWhole(*ips, {ipsBytes});
+    if (bps) WriteFileWhole(*bps, {bpsBytes});
 
     std::int64_t changed = 0;
-    for (const BlockReport& block : insertion.Blocks) {
+    for (const BlockReport& block : outcome.Blocks) {
       for (const std::string& w : block.Warnings)
-        err << "Aviso: " << w << '\n';
+        warn(w);
       out << block.Name << ": " << block.Changed << " textos cambiados, "
           << Thousands(block.Used) << " de " << Thousands(block.Available) << " bytes, "
           << block.PointersRewritten << " punteros reescritos";
@@ -78,8 +85,10 @@ int RunInsert(const InsertOptions& options, std::ostream& out, std::ostream& err
       out << '\n';
       changed += block.Changed;
     }
-    out << "Inserción terminada: " << changed << " textos cambiados en " << insertion.Blocks.size()
-        << " bloques; ROM nueva en " << options.Out.string() << "." << std::endl;
+    for (const std::string& w : insertion.LineWarnings)
+      warn(w);
+    out << "Inserción terminada: " << changed << " textos cambiados en " << outcome.Blocks.size()
+        << " bloques; ROM nueva en " << rom->string() << "." << std::endl;
   } catch (const AppError& e) {
     return ExitForError(err, e);
   }

@@ -208,6 +208,14 @@ std::vector<const toml::table*> TablesOf(const Section& section, std::string_vie
   return tables;
 }
 
+// A count the tools keep as an int (widths, lines): refused above a million.
+int Small(const Section& section, std::string_view key, std::int64_t value) {
+  constexpr std::int64_t kMost = 1000000;
+  if (value > kMost)
+    section.FailValue(key, "vale " + std::to_string(value), "un número entero hasta 1000000");
+  return static_cast<int>(value);
+}
+
 bool IsBlockName(std::string_view name) {
   return std::all_of(name.begin(), name.end(), [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -223,8 +231,14 @@ class ProjectReader {
   }
 
   void Run(const toml::table& root) {
-    const Section top(m_refuser, root, "el nivel superior", {"rom", "map", "table", "block"});
+    const Section top(m_refuser, root, "el nivel superior",
+                      {"rom", "scripts", "format", "output", "map", "table", "block"});
     m_project.Rom = m_folder / *top.String("rom", true, "una cadena con la ruta de la ROM");
+    if (auto scripts = top.String("scripts", false, "una cadena con la carpeta de los guiones"))
+      m_project.Scripts = m_folder / *scripts;
+    constexpr ScriptFormat formats[] = {ScriptFormat::kTsv, ScriptFormat::kPo, ScriptFormat::kAtlas};
+    if (auto f = top.Choice("format", {"tsv", "po", "atlas"})) m_project.Format = formats[*f];
+    if (const toml::table* output = top.Table("output", "una tabla [output]")) ReadOutput(*output);
     if (const toml::table* map = top.Table("map", "una tabla [map]")) ReadMap(*map);
     for (const toml::table* t : TablesOf(top, "table", "tablas [[table]]"))
       ReadTable(*t);
@@ -244,6 +258,28 @@ class ProjectReader {
   }
 
  private:
+  void ReadOutput(const toml::table& table) {
+    const Section output(m_refuser, table, "[output]", {"rom", "ips", "bps", "emulator"});
+    OutputSettings& o = m_project.Output;
+    const auto file = [&](std::string_view key, std::optional<std::filesystem::path>& into) {
+      const auto path = output.String(key, false, "una cadena con la ruta del archivo");
+      if (!path) return;
+      into = m_folder / *path;
+      // The original ROM is never written over.
+      if (SameFile(*into, m_project.Rom)) {
+        output.FailValue(key, "es la ROM original del proyecto, que nunca se cambia",
+                         "otro nombre para la salida");
+      }
+    };
+    file("rom", o.Rom);
+    file("ips", o.Ips);
+    file("bps", o.Bps);
+    if (auto emulator = output.String("emulator", false, "una cadena con el programa del emulador")) {
+      o.Emulator = emulator->find('/') == std::string::npos ? *emulator
+                                                             : (m_folder / *emulator).string();
+    }
+  }
+
   void ReadMap(const toml::table& table) {
     const Section map(m_refuser, table, "[map]",
                       {"kind", "header", "base", "bank_size", "window", "fast"});
@@ -270,7 +306,8 @@ class ProjectReader {
   }
 
   void ReadTable(const toml::table& table) {
-    const Section section(m_refuser, table, "[[table]]", {"name", "file", "format", "encoding"});
+    const Section section(m_refuser, table, "[[table]]",
+                          {"name", "file", "format", "encoding", "widths", "default_width"});
     ProjectTable t;
     t.Place = section.Place();
     t.Name = *section.String("name", true, "una cadena no vacía");
@@ -293,6 +330,10 @@ class ProjectReader {
                         "quitarla o poner format = \"extended\"");
     }
     t.Encoding = encoding.value_or("");
+    if (auto widths = section.String("widths", false, "una cadena con la ruta del archivo de anchos"))
+      t.Widths = m_folder / *widths;
+    if (auto width = section.Integer("default_width", 0, false, std::string(kNonNegative)))
+      t.DefaultWidth = Small(section, "default_width", *width);
     m_project.Tables.push_back(std::move(t));
   }
 
@@ -339,7 +380,8 @@ class ProjectReader {
 
   void ReadBlock(const toml::table& table) {
     const Section section(m_refuser, table, "[[block]]",
-                          {"name", "table", "pointers", "range", "until", "max_length", "free"});
+                          {"name", "table", "pointers", "range", "until", "max_length", "free",
+                           "line_limit", "max_lines"});
     const std::string nameExpected = "una cadena de letras, dígitos, '-' y '_'";
     ProjectBlock b;
     b.Place = section.Place();
@@ -380,6 +422,10 @@ class ProjectReader {
          TablesOf(section, "free", "una lista de tablas { start = ..., end = ... }")) {
       b.Free.push_back(ReadRegion(*r, "free de [[block]]"));
     }
+    if (auto limit = section.Integer("line_limit", 1, false, std::string(kPositive)))
+      b.LineLimit = Small(section, "line_limit", *limit);
+    if (auto lines = section.Integer("max_lines", 1, false, std::string(kPositive)))
+      b.MaxLines = Small(section, "max_lines", *lines);
     m_tablePlaces.push_back(section.PlaceOfValue("table"));
     m_project.Blocks.push_back(std::move(b));
   }

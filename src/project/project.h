@@ -16,6 +16,8 @@ namespace romscriber {
 
 enum class TableFormat { kExtended, kClassic };
 enum class Until { kEnd, kNext };
+// The script files of a project's blocks: <block>.txt, .tsv or .po.
+enum class ScriptFormat { kAtlas, kTsv, kPo };
 
 // Where a value stands in the project file; 0 when unknown.
 struct SourcePlace {
@@ -34,6 +36,8 @@ struct ProjectTable {
   std::filesystem::path File;  // resolved against the project file's folder
   TableFormat Format = TableFormat::kExtended;
   std::string Encoding;  // extended only; empty: UTF-8
+  std::optional<std::filesystem::path> Widths;  // the width of each key, for line limits
+  std::optional<int> DefaultWidth;              // width of a key the widths file does not list
   SourcePlace Place;
 };
 
@@ -45,13 +49,28 @@ struct ProjectBlock {
   Until StringEnd = Until::kEnd;  // what ends each string: its end token, or the next string
   std::int64_t MaxLength = 4096;
   std::vector<Region> Free;
+  std::optional<int> LineLimit;  // the widest line a text may have
+  std::optional<int> MaxLines;   // the most lines a text may have
   SourcePlace Place;          // the block's header
   SourcePlace PointersPlace;  // its pointers or range value
+};
+
+// What an insertion writes when the command does not say ([output]).
+struct OutputSettings {
+  std::optional<std::filesystem::path> Rom;
+  std::optional<std::filesystem::path> Ips;
+  std::optional<std::filesystem::path> Bps;
+  // A program the studio starts with the new ROM: a name looked up in PATH,
+  // or a path (with a '/') resolved against the project file's folder.
+  std::optional<std::string> Emulator;
 };
 
 struct Project {
   std::filesystem::path File;  // the project file itself
   std::filesystem::path Rom;   // resolved against the project file's folder
+  std::optional<std::filesystem::path> Scripts;  // the folder of the block scripts
+  std::optional<ScriptFormat> Format;            // their format
+  OutputSettings Output;
   MapSettings Map;
   std::vector<ProjectTable> Tables;
   std::vector<ProjectBlock> Blocks;
@@ -63,8 +82,9 @@ struct Project {
 // wrong and what is expected" for a syntax error, an unknown or missing key,
 // a wrong type or value, a map setting of another kind of map (`fast` without
 // lorom...), a block naming an unknown table, two tables or blocks of one
-// name; file errors as AppErrors (53, 70, 75, 76). Defaults are filled in: a
-// pointer table without `stride` gets its size.
+// name, an [output] file that is the project's own ROM (also through a
+// link); file errors as AppErrors (53, 70, 75, 76). Defaults are filled in:
+// a pointer table without `stride` gets its size.
 Project LoadProject(const std::filesystem::path& file);
 
 // Checks what needs the ROM's size: pointer tables, ranges and free regions

@@ -44,24 +44,6 @@ std::vector<const TableEntry*> TableOrder(const CompiledTable& table) {
 
 // --- Pointers ----------------------------------------------------------------
 
-// CPU address of a file offset under the project's map.
-std::int64_t MapAddress(const MapSettings& map, std::int64_t offset) {
-  const std::int64_t r = offset - map.Header;
-  switch (map.Kind) {
-    case MapKind::kLinear:
-      return r + map.Base;
-    case MapKind::kLoRom:
-      return (((r << 1) & 0x7F0000) | 0x8000 | (r & 0x7FFF)) + (map.Fast ? 0x800000 : 0);
-    case MapKind::kHiRom:
-      return r | 0xC00000;
-    case MapKind::kBanked:
-      if (map.BankSize <= 0) return r;
-      if (map.Window == map.BankSize && r < map.BankSize) return r;  // Game Boy bank 0
-      return ((r / map.BankSize) << 16) | (map.Window + r % map.BankSize);
-  }
-  return r;
-}
-
 // Atlas's addressing type for the map (banked maps have none that every
 // Atlas 1.11 computes right: its "GB" type is wrong from bank 2 on before
 // 1.12, so they go through LINEAR pointers with an offsetting per bank).
@@ -102,11 +84,12 @@ struct CustomPointer {
 // The Atlas offsetting that turns Atlas's address of `target` into the value
 // the pointer must hold, reduced to the pointer's size and written as the
 // smallest signed number (0: a plain #W16/#W24/#W32 does).
-std::int64_t Offsetting(const MapSettings& map, const PointerFormat& format, std::int64_t target) {
+std::int64_t Offsetting(const AddressMap& map, const PointerFormat& format, std::int64_t target) {
   const int bits = format.Size * 8;
-  const std::int64_t value = MapAddress(map, target) - format.Add;
+  const std::int64_t value = map.ToAddress(target) - format.Add;
   const std::int64_t modulus = std::int64_t{1} << bits;
-  std::int64_t off = (static_cast<std::int64_t>(AtlasAddress(map, target)) - value) % modulus;
+  std::int64_t off =
+      (static_cast<std::int64_t>(AtlasAddress(map.Settings(), target)) - value) % modulus;
   if (off < 0) off += modulus;
   if (off > modulus / 2) off -= modulus;
   return off;
@@ -229,11 +212,12 @@ std::vector<std::string> AtlasTableLimits(const CompiledTable& table) {
 }
 
 std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block) {
-  const MapSettings& map = block.Map;
+  const AddressMap& map = block.Map;
+  const MapSettings& settings = map.Settings();
   // The custom pointers the strings need, named in order of first use.
   std::map<CustomPointer, std::string> custom;
   std::vector<CustomPointer> customOrder;
-  for (const ScriptString& s : script.Strings) {
+  for (const StringRecord& s : script.Strings) {
     if (s.Pointers.empty()) continue;
     if (!block.Pointers)
       throw AppError(kErrBadSetting, "bloque " + script.Block + ", texto " + std::to_string(s.Id) +
@@ -249,14 +233,14 @@ std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block) {
   // The body first: it tells which strings Atlas cannot take as written.
   std::string body;
   std::vector<int> escaped;
-  for (const ScriptString& s : script.Strings) {
+  for (const StringRecord& s : script.Strings) {
     body += "#JMP(" + AtlasNumber(s.Offset) + ")  // texto " + std::to_string(s.Id) + "\n";
-    for (const std::int64_t pointer : s.Pointers) {
+    for (const PointerRef& pointer : s.Pointers) {
       const CustomPointer p{Offsetting(map, *block.Pointers, s.Offset), block.Pointers->Size * 8};
       if (p.Offsetting == 0)
-        body += "#W" + std::to_string(p.Bits) + "(" + AtlasNumber(pointer) + ")\n";
+        body += "#W" + std::to_string(p.Bits) + "(" + AtlasNumber(pointer.Offset) + ")\n";
       else
-        body += "#WRITE(" + custom[p] + ", " + AtlasNumber(pointer) + ")\n";
+        body += "#WRITE(" + custom[p] + ", " + AtlasNumber(pointer.Offset) + ")\n";
     }
     for (const std::string_view line : SplitLines(s.Original))
       body += "// " + std::string(line) + "\n";
@@ -298,13 +282,13 @@ std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block) {
   out += std::string("#VAR(") + kTableVariable + ", TABLE)\n";
   out += "#ADDTBL(\"" + block.TableFile + "\", " + kTableVariable + ")\n";
   out += std::string("#ACTIVETBL(") + kTableVariable + ")\n";
-  out += "#HDR(" + AtlasNumber(map.Header) + ")\n";
-  out += std::string("#SMA(\"") + AtlasType(map) + "\")\n";
+  out += "#HDR(" + AtlasNumber(settings.Header) + ")\n";
+  out += std::string("#SMA(\"") + AtlasType(settings) + "\")\n";
   if (block.Pointers && block.Pointers->Order == Endian::kBig) out += "#ENDIANSWAP(\"TRUE\")\n";
   for (const CustomPointer& p : customOrder) {
     const std::string& name = custom[p];
     out += "#VAR(" + name + ", CUSTOMPOINTER)\n";
-    out += "#CREATEPTR(" + name + ", \"" + AtlasType(map) + "\", " + AtlasNumber(p.Offsetting) +
+    out += "#CREATEPTR(" + name + ", \"" + AtlasType(settings) + "\", " + AtlasNumber(p.Offsetting) +
            ", " + std::to_string(p.Bits) + ")\n";
   }
   out += "\n";
@@ -340,7 +324,7 @@ BlockScript ReadAtlas(std::string_view bytes, const std::string& fileName,
 
   std::set<int> ids;
   while (i < lines.size()) {
-    ScriptString s;
+    StringRecord s;
     s.Line = static_cast<int>(i) + 1;
     std::string_view comment;
     const auto jump = ParseCommand(lines[i], &comment);

@@ -49,7 +49,7 @@ std::vector<std::string> AtlasTableLimits(const CompiledTable& table);
 
 struct AtlasBlock {
   std::string TableFile;  // the table copy, as #ADDTBL names it: "<block>.atlas.tbl"
-  MapSettings Map;
+  AddressMap Map;         // the project's, for the strings' addresses
   std::optional<PointerFormat> Pointers;  // nothing in a range block
   std::vector<std::string> TableLimits;   // AtlasTableLimits of the block's table
 };

@@ -195,7 +195,7 @@ std::vector<std::string_view> Words(std::string_view text) {
 // Offset and pointers from the extracted comment "offset 1F400, pointers
 // 1F000 1F002" (one of the comment's lines). False when there is none or it
 // is not written so.
-bool ParsePlace(std::string_view comments, ScriptString& s) {
+bool ParsePlace(std::string_view comments, StringRecord& s) {
   std::size_t pos = 0;
   while (pos <= comments.size()) {
     std::size_t end = comments.find('\n', pos);
@@ -260,7 +260,7 @@ std::string WritePo(const BlockScript& script) {
       "\"MIME-Version: 1.0\\n\"\n"
       "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
       "\"Content-Transfer-Encoding: 8bit\\n\"\n";
-  for (const ScriptString& s : script.Strings) {
+  for (const StringRecord& s : script.Strings) {
     const std::string where = "bloque " + script.Block + ", texto " + std::to_string(s.Id) + ": ";
     if (s.Original.empty())
       throw AppError(kErrBadInput,
@@ -271,7 +271,7 @@ std::string WritePo(const BlockScript& script) {
       throw AppError(kErrBadInput, where + "un archivo PO no puede llevar el carácter NUL");
     out += "\n#. offset " + OffsetHex(s.Offset);
     for (std::size_t i = 0; i < s.Pointers.size(); ++i)
-      out += (i == 0 ? ", pointers " : " ") + OffsetHex(s.Pointers[i]);
+      out += (i == 0 ? ", pointers " : " ") + OffsetHex(s.Pointers[i].Offset);
     out += '\n';
     if (s.Fuzzy) out += "#, fuzzy\n";
     out += "msgctxt \"" + Escaped(script.Block) + "/" + std::to_string(s.Id) + "\"\n";
@@ -337,7 +337,7 @@ BlockScript ReadPo(const std::filesystem::path& file, const std::string& blockNa
     if (po_message_msgid_plural(m) != nullptr)
       RefuseAt(name, line, "los textos de un juego no tienen formas plurales (msgid_plural)");
     if (msgid.empty()) RefuseAt(name, line, "el msgid está vacío y debe dar el texto original");
-    ScriptString s;
+    StringRecord s;
     s.Id = *id;
     s.Line = line;
     const GettextString comments(po_message_extracted_comments(m));

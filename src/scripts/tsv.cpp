@@ -94,18 +94,18 @@ class IdSet {
 std::string WriteTsv(const BlockScript& script) {
   // Room for the texts and the numbers of a row, so the text is built once.
   std::size_t room = kHeader.size() + 1;
-  for (const ScriptString& s : script.Strings)
+  for (const StringRecord& s : script.Strings)
     room += s.Original.size() + s.Translation.size() + 24 + 8 * s.Pointers.size();
   std::string out;
   out.reserve(room);
   out += kHeader;
   out += '\n';
-  for (const ScriptString& s : script.Strings) {
+  for (const StringRecord& s : script.Strings) {
     out += std::to_string(s.Id);
     out += '\t';
     for (std::size_t i = 0; i < s.Pointers.size(); ++i) {
       if (i > 0) out += ',';
-      out += OffsetHex(s.Pointers[i]);
+      out += OffsetHex(s.Pointers[i].Offset);
     }
     out += '\t';
     out += OffsetHex(s.Offset);
@@ -146,7 +146,7 @@ BlockScript ReadTsv(std::string_view bytes, const std::string& fileName,
                    " columnas separadas por tabuladores y deben ser 5 (id, pointers, offset, "
                    "original, translation)");
     const auto& fields = split.Field;
-    ScriptString s;
+    StringRecord s;
     s.Line = line;
     const auto id = ParseId(fields[0]);
     if (!id) RefuseAt(fileName, line, "el id debe ser un número decimal (0, 1, 2...)");

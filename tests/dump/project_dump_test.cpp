@@ -121,7 +121,7 @@ TEST_F(ProjectDumpTest, SettingsThatAreNotForProjectsAreRefusedWithExit2) {
     args.insert(args.end(), extra.begin(), extra.end());
     r = Dump(args);
     EXPECT_EQ(r.ExitCode, 2) << extra[0];
-    EXPECT_NE(r.Err.find("Con --project solo valen --format y --out"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("Con --project solo valen --format, --out y --update"), std::string::npos) << r.Err;
     EXPECT_EQ(r.Out, "");
   }
   EXPECT_FALSE(fs::exists(Path("out")));

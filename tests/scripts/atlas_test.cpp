@@ -168,8 +168,8 @@ TEST(AtlasScript, PointerWritesGiveTheValuesOfTheMap) {
     format.Count = 1;
     format.Size = c.Size;
     format.Add = c.Add;
-    const AtlasBlock block{"d.atlas.tbl", c.Map, format, {}};
-    ScriptString s;
+    const AtlasBlock block{"d.atlas.tbl", AddressMap(c.Map, 0x1000000), format, {}};
+    StringRecord s;
     s.Offset = c.Target;
     s.Pointers = {0x100};
     s.Original = "a";
@@ -181,14 +181,14 @@ TEST(AtlasScript, PointerWritesGiveTheValuesOfTheMap) {
 }
 
 TEST(AtlasScript, SaysWhenOnlyRomscriberCanInsertIt) {
-  ScriptString s;
+  StringRecord s;
   s.Original = "a";
   const std::string plain =
-      WriteAtlas(BlockScript{"d", {s}, {}}, AtlasBlock{"d.atlas.tbl", {}, std::nullopt, {}});
+      WriteAtlas(BlockScript{"d", {s}, {}}, AtlasBlock{"d.atlas.tbl", AddressMap({}, 0x10000), std::nullopt, {}});
   s.Original = "# no es una orden\n   \nfin";
   EXPECT_EQ(plain.find("ATENCIÓN"), std::string::npos);
   const std::string escaped =
-      WriteAtlas(BlockScript{"d", {s}, {}}, AtlasBlock{"d.atlas.tbl", {}, std::nullopt, {"x"}});
+      WriteAtlas(BlockScript{"d", {s}, {}}, AtlasBlock{"d.atlas.tbl", AddressMap({}, 0x10000), std::nullopt, {"x"}});
   EXPECT_NE(escaped.find("ATENCIÓN"), std::string::npos);
   EXPECT_NE(escaped.find("\\# no es una orden\n\\   \nfin\n"), std::string::npos) << escaped;
 }

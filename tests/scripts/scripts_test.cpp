@@ -56,7 +56,7 @@ BlockScript RandomScript(std::mt19937& rng, bool withPointers) {
   int id = 0;
   std::int64_t offset = 0x1F400;
   for (int n = std::uniform_int_distribution<int>(1, 12)(rng); n > 0; --n) {
-    ScriptString s;
+    StringRecord s;
     s.Id = id;
     id += 1 + gap(rng);
     s.Offset = offset;
@@ -77,8 +77,8 @@ void ExpectSameStrings(const BlockScript& expected, const BlockScript& read, boo
   ASSERT_EQ(read.Block, expected.Block);
   ASSERT_EQ(read.Strings.size(), expected.Strings.size());
   for (std::size_t i = 0; i < expected.Strings.size(); ++i) {
-    const ScriptString& e = expected.Strings[i];
-    const ScriptString& r = read.Strings[i];
+    const StringRecord& e = expected.Strings[i];
+    const StringRecord& r = read.Strings[i];
     EXPECT_EQ(r.Id, e.Id);
     EXPECT_EQ(r.Pointers, e.Pointers);
     EXPECT_EQ(r.Offset, e.Offset);
@@ -111,11 +111,12 @@ TEST(ScriptRoundTrip, EachFormatGivesBackItsStrings) {
     SCOPED_TRACE("round " + std::to_string(round));
     const bool withPointers = round % 4 != 0;  // every fourth is a range block
     BlockScript script = RandomScript(rng, withPointers);
-    for (ScriptString& s : script.Strings)
+    for (StringRecord& s : script.Strings)
       s.Fuzzy = (s.Id % 3 == 1);
     ExpectSameStrings(script, ReadTsv(WriteTsv(script), "d.tsv", "dialogue"), false);
     ExpectSameStrings(script, ReadPoText(WritePo(script)), true);
-    AtlasBlock block{"dialogue.atlas.tbl", maps[round % maps.size()], std::nullopt, {}};
+    AtlasBlock block{"dialogue.atlas.tbl", AddressMap(maps[round % maps.size()], 0x1000000),
+                     std::nullopt, {}};
     if (withPointers)
       block.Pointers = PointerFormat{
           0x1F000, 8, 2 + round % 3, Endian::kLittle, 0, round % 2 ? -0x10 : 0, std::nullopt};
@@ -200,7 +201,7 @@ TEST(ScriptRefusals, NameFileAndLine) {
 }
 
 TEST(ScriptRefusals, PoCannotHoldAnEmptyOriginal) {
-  BlockScript script{"d", {ScriptString{}}, {}};
+  BlockScript script{"d", {StringRecord{}}, {}};
   EXPECT_THROW(WritePo(script), AppError);
 }
 
@@ -221,7 +222,7 @@ TEST(PoFile, MsgfmtAcceptsIt) {
       "una línea muy larga " + std::string(30, 'z') +
           " que gettext parte en varias al escribirla y que debe volver entera tras leerla"};
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    ScriptString s;
+    StringRecord s;
     s.Id = static_cast<int>(i);
     s.Offset = 0x2A000 + i;
     s.Original = texts[i];
@@ -234,7 +235,7 @@ TEST(PoFile, MsgfmtAcceptsIt) {
                               file.string() + "' 2>/dev/null";
   EXPECT_EQ(std::system(command.c_str()), 0) << ReadBytes(file);
   // A translated, fuzzy copy passes too (the translation keeps the line ends).
-  for (ScriptString& s : script.Strings)
+  for (StringRecord& s : script.Strings)
     s.Translation = s.Original, s.Fuzzy = true;
   WriteBytes(file, WritePo(script));
   EXPECT_EQ(std::system(command.c_str()), 0) << ReadBytes(file);

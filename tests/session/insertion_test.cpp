@@ -1,6 +1,6 @@
-// Insertion as a whole: generated projects in every map and pointer format
-// are dumped, written in each script format, read back and inserted.
-#include "insert/insertion.h"
+// Insertion through a session: generated projects in every map and pointer
+// format are dumped, written in each script format, read back and inserted.
+#include "session/session.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +17,6 @@
 #include "insert/encode_text.h"
 #include "insert/patch.h"
 #include "insert/patch_appliers.h"
-#include "scripts/atlas.h"
-#include "scripts/po.h"
-#include "scripts/tsv.h"
 #include "table/extended_loader.h"
 
 namespace romscriber::testing {
@@ -139,22 +136,29 @@ void Generate(Generated& g, const MapCase& map, int size, bool big, std::mt19937
   WriteBytes(g.Folder.Path() / "game.rom", std::string(g.Rom.begin(), g.Rom.end()));
 }
 
-void WriteScript(const OpenedProject& project, const BlockDump& dump, const BlockScript& script,
-                 ScriptFormat format, const fs::path& folder) {
+// The session's block scripts, as they stand, written into `folder`.
+void WriteScripts(const Session& session, ScriptFormat format, const fs::path& folder) {
   fs::create_directories(folder);
-  switch (format) {
-    case ScriptFormat::kTsv:
-      WriteBytes(folder / "b.tsv", WriteTsv(script));
-      break;
-    case ScriptFormat::kPo:
-      WriteBytes(folder / "b.po", WritePo(script));
-      break;
-    case ScriptFormat::kAtlas: {
-      AtlasBlock atlas{"b.atlas.tbl", project.Settings.Map, dump.Block->Pointers, {}};
-      WriteBytes(folder / "b.txt", WriteAtlas(script, atlas));
-      break;
-    }
-  }
+  for (const ScriptFile& file : session.ScriptFiles(format))
+    WriteBytes(folder / file.Name, file.Text);
+}
+
+// The project opened again with the scripts of `folder`, inserted; the
+// refusals thrown as one error of the first one's number.
+InsertOutcome InsertFrom(const fs::path& project, const fs::path& folder) {
+  Session session = Session::Open(project, {});
+  session.ReadScripts(folder, true);
+  InsertOutcome outcome = session.Insert().Outcome;
+  if (!outcome.Refusals.empty())
+    throw AppError(outcome.Refusals[0].Number, DescribeRefusals(outcome.Refusals));
+  return outcome;
+}
+
+InsertOutcome InsertOrThrow(const Session& session) {
+  InsertOutcome outcome = session.Insert().Outcome;
+  if (!outcome.Refusals.empty())
+    throw AppError(outcome.Refusals[0].Number, DescribeRefusals(outcome.Refusals));
+  return outcome;
 }
 
 // A random text the table can give, maybe without its end token ("AB"
@@ -184,11 +188,8 @@ TEST(Insertion, UnchangedScriptsGiveBackTheRomInEveryMapPointerAndScriptFormat) 
       for (ScriptFormat format : {ScriptFormat::kTsv, ScriptFormat::kPo, ScriptFormat::kAtlas}) {
         Generated g;
         Generate(g, map, size, std::uniform_int_distribution<int>(0, 1)(rng) == 1, rng);
-        const OpenedProject project = OpenProject(g.ProjectFile, {});
-        const BlockDump dump = DumpBlock(project, project.Settings.Blocks[0]);
-        WriteScript(project, dump, ScriptOf(dump), format, g.Folder.Path() / "s");
-        const BlockScript read = ReadBlockScript(g.Folder.Path() / "s", "b");
-        const Insertion insertion = InsertScripts(project, {dump}, {read});
+        WriteScripts(Session::Open(g.ProjectFile, {}), format, g.Folder.Path() / "s");
+        const InsertOutcome insertion = InsertFrom(g.ProjectFile, g.Folder.Path() / "s");
         ASSERT_EQ(insertion.Rom, g.Rom) << map.Toml << ", " << size << " bytes, format "
                                         << static_cast<int>(format);
         EXPECT_EQ(insertion.Blocks[0].Changed, 0);
@@ -207,35 +208,32 @@ TEST(Insertion, EditedScriptsReadBackThroughTheNewPointersAndTouchNothingElse) {
     const auto format = static_cast<ScriptFormat>(round % 3);
     Generated g;
     Generate(g, map, size, round % 2 == 1, rng);
-    const OpenedProject project = OpenProject(g.ProjectFile, {});
-    const ProjectBlock& block = project.Settings.Blocks[0];
-    const BlockDump dump = DumpBlock(project, block);
-    BlockScript script = ScriptOf(dump);
+    Session session = Session::Open(g.ProjectFile, {});
+    const ProjectBlock& block = session.Settings().Blocks[0];
+    const SessionBlock& dump = session.Blocks()[0];
     std::vector<std::string> expected;
-    for (ScriptString& s : script.Strings) {
+    for (StringRecord& s : session.Blocks()[0].Strings) {
       if (std::uniform_int_distribution<int>(0, 1)(rng)) s.Translation = Translation(rng);
       std::string text = s.Translation.empty() ? s.Original : s.Translation;
       if (!text.ends_with("<fin>")) text += "<fin>";  // the end token is put back
       expected.push_back(text);
     }
-    WriteScript(project, dump, script, format, g.Folder.Path() / "s");
-    const BlockScript read = ReadBlockScript(g.Folder.Path() / "s", "b");
-    Insertion insertion;
+    WriteScripts(session, format, g.Folder.Path() / "s");
+    InsertOutcome insertion;
     try {
-      insertion = InsertScripts(project, {dump}, {read});
+      insertion = InsertFrom(g.ProjectFile, g.Folder.Path() / "s");
     } catch (const AppError& e) {
       ASSERT_EQ(e.Number(), kErrNoRoom) << e.Description();
       continue;
     }
     ++inserted;
     // Every pointer reaches its string's new text.
-    const AddressMap map2(project.Settings.Map, static_cast<std::int64_t>(insertion.Rom.size()));
-    const std::vector<Pointer> pointers = ReadPointers(insertion.Rom, *block.Pointers, map2);
-    const CompiledTable& table = project.TableOf(block);
+    const std::vector<Pointer> pointers = ReadPointers(insertion.Rom, *block.Pointers, session.Map());
+    const CompiledTable& table = dump.Table->Table;
     for (std::size_t i = 0; i < dump.Strings.size(); ++i) {
-      for (std::int64_t at : dump.Strings[i].Pointers) {
+      for (const PointerRef& at : dump.Strings[i].Pointers) {
         const auto p = std::find_if(pointers.begin(), pointers.end(),
-                                    [&](const Pointer& q) { return q.Offset == at; });
+                                    [&](const Pointer& q) { return q.Offset == at.Offset; });
         ASSERT_TRUE(p != pointers.end() && p->Target);
         const DecodedString s = DecodeString(table, insertion.Rom, *p->Target,
                                              {static_cast<std::int64_t>(insertion.Rom.size()) - 1,
@@ -245,13 +243,13 @@ TEST(Insertion, EditedScriptsReadBackThroughTheNewPointersAndTouchNothingElse) {
     }
     // Nothing outside the strings' bytes, the free region and the pointers changed.
     std::set<std::int64_t> allowed;
-    for (const DumpedString& s : dump.Strings)
+    for (const StringRecord& s : dump.Strings)
       for (std::int64_t k = 0; k < s.Length; ++k)
         allowed.insert(s.Offset + k);
     for (const Region& r : block.Free)
       for (std::int64_t k = r.Start; k <= r.End; ++k)
         allowed.insert(k);
-    for (const Pointer& p : dump.Pointers)
+    for (const Pointer& p : dump.PointerTable)
       for (int k = 0; k < block.Pointers->Size; ++k)
         allowed.insert(p.Offset + k);
     for (std::size_t k = 0; k < g.Rom.size(); ++k) {
@@ -284,25 +282,25 @@ TEST(Insertion, RangeBlockStringsStayAtTheirOffsetsAndTooLongOnesAreAllRefused) 
     const int size = map.Sizes[static_cast<std::size_t>(round / 6) % map.Sizes.size()];
     Generated g;
     Generate(g, map, size, round % 2 == 1, rng, true);
-    const OpenedProject project = OpenProject(g.ProjectFile, {});
-    const ProjectBlock& pointed = project.Settings.Blocks[0];
-    const ProjectBlock& range = project.Settings.Blocks[1];
-    const std::vector<BlockDump> dumps = {DumpBlock(project, pointed), DumpBlock(project, range)};
+    Session session = Session::Open(g.ProjectFile, {});
+    const ProjectBlock& pointed = session.Settings().Blocks[0];
+    const ProjectBlock& range = session.Settings().Blocks[1];
+    const std::vector<SessionBlock> dumps = session.Blocks();
     // The range block's dump says once that its free region is not used.
     EXPECT_EQ(std::count_if(dumps[1].Warnings.begin(), dumps[1].Warnings.end(),
                             [](const std::string& w) { return w.find("zonas libres") != w.npos; }),
               1);
-    std::vector<BlockScript> scripts = {ScriptOf(dumps[0]), ScriptOf(dumps[1])};
+    std::vector<SessionBlock>& scripts = session.Blocks();
     // The pointed strings get short texts: they move up and their pointers change.
-    for (ScriptString& s : scripts[0].Strings)
+    for (StringRecord& s : scripts[0].Strings)
       if (pick(0, 1)) s.Translation = std::string(1, kLetters[pick(0, 7)]) + "<fin>";
     // The range strings get texts shorter than, as long as or longer than theirs.
-    const CompiledTable& table = project.TableOf(range);
+    const CompiledTable& table = dumps[1].Table->Table;
     std::vector<std::string> expected;
     std::vector<std::int64_t> sizes;
     std::set<int> tooLong;
-    for (ScriptString& s : scripts[1].Strings) {
-      const DumpedString& d = dumps[1].Strings[static_cast<std::size_t>(s.Id)];
+    for (StringRecord& s : scripts[1].Strings) {
+      const StringRecord& d = dumps[1].Strings[static_cast<std::size_t>(s.Id)];
       // Every third round may give texts longer than their originals.
       const bool longer = round % 3 == 0;
       const int kind = pick(0, 5);
@@ -338,9 +336,9 @@ TEST(Insertion, RangeBlockStringsStayAtTheirOffsetsAndTooLongOnesAreAllRefused) 
       expected.push_back(text);
       sizes.push_back(bytes);
     }
-    Insertion insertion;
+    InsertOutcome insertion;
     try {
-      insertion = InsertScripts(project, dumps, scripts);
+      insertion = InsertOrThrow(session);
     } catch (const AppError& e) {
       // Every string that does not fit its own bytes is named, and only those.
       ASSERT_FALSE(tooLong.empty()) << e.Description();
@@ -366,25 +364,25 @@ TEST(Insertion, RangeBlockStringsStayAtTheirOffsetsAndTooLongOnesAreAllRefused) 
     for (std::size_t i = 0; i < dumps[1].Strings.size(); ++i) {
       // Each range string reads back at its own offset; the bytes its
       // original took past the new ones keep their values.
-      const DumpedString& d = dumps[1].Strings[i];
+      const StringRecord& d = dumps[1].Strings[i];
       const DecodedString back = DecodeString(table, insertion.Rom, d.Offset, {romSize - 1, romSize, true});
       EXPECT_EQ(back.Text, expected[i]) << "round " << round << ", string " << i;
       for (std::int64_t k = d.Offset; k < d.Offset + sizes[i]; ++k)
         allowed.insert(k);
     }
     // The pointed strings read back through their pointers, as before.
-    const std::vector<Pointer> pointers = ReadPointers(insertion.Rom, *pointed.Pointers, project.Map);
+    const std::vector<Pointer> pointers = ReadPointers(insertion.Rom, *pointed.Pointers, session.Map());
     for (std::size_t i = 0; i < dumps[0].Strings.size(); ++i) {
-      const ScriptString& s = scripts[0].Strings[i];
+      const StringRecord& s = scripts[0].Strings[i];
       std::string text = s.Translation.empty() ? s.Original : s.Translation;
-      for (std::int64_t at : dumps[0].Strings[i].Pointers) {
+      for (const PointerRef& at : dumps[0].Strings[i].Pointers) {
         const auto p = std::find_if(pointers.begin(), pointers.end(),
-                                    [&](const Pointer& q) { return q.Offset == at; });
+                                    [&](const Pointer& q) { return q.Offset == at.Offset; });
         ASSERT_TRUE(p != pointers.end() && p->Target);
         EXPECT_EQ(DecodeString(table, insertion.Rom, *p->Target, {romSize - 1, romSize, true}).Text,
                   text);
         for (int k = 0; k < pointed.Pointers->Size; ++k)
-          allowed.insert(at + k);
+          allowed.insert(at.Offset + k);
       }
       for (std::int64_t k = 0; k < dumps[0].Strings[i].Length; ++k)
         allowed.insert(dumps[0].Strings[i].Offset + k);
@@ -410,22 +408,22 @@ std::vector<std::uint8_t> ReadTestFile(const std::string& name) {
 }
 
 void SwapTextsAndInsert(const fs::path& projectFile, std::mt19937& rng, const std::string& what) {
-  const OpenedProject project = OpenProject(projectFile, {});
-  const ProjectBlock& block = project.Settings.Blocks[0];
-  const BlockDump dump = DumpBlock(project, block);
+  Session session = Session::Open(projectFile, {});
+  const SessionBlock dump = session.Blocks()[0];
   ASSERT_GE(dump.Strings.size(), 5u) << what;
-  BlockScript script = ScriptOf(dump);
+  SessionBlock& script = session.Blocks()[0];
   std::vector<std::size_t> from(dump.Strings.size());
   for (std::size_t i = 0; i < dump.Strings.size(); ++i) {
     std::vector<std::size_t> fits;
     for (std::size_t j = 0; j < dump.Strings.size(); ++j)
-      if (dump.Strings[j].Length <= dump.Strings[i].Length && dump.Strings[j].Ended) fits.push_back(j);
-    from[i] = dump.Strings[i].Ended && !fits.empty()
+      if (dump.Strings[j].Length <= dump.Strings[i].Length && dump.Strings[j].Ended())
+        fits.push_back(j);
+    from[i] = dump.Strings[i].Ended() && !fits.empty()
                   ? fits[std::uniform_int_distribution<std::size_t>(0, fits.size() - 1)(rng)]
                   : i;
-    if (from[i] != i) script.Strings[i].Translation = dump.Strings[from[i]].Text;
+    if (from[i] != i) script.Strings[i].Translation = dump.Strings[from[i]].Original;
   }
-  const Insertion insertion = InsertScripts(project, {dump}, {script});
+  const InsertOutcome insertion = InsertOrThrow(session);
   // Dumped again from the new ROM: the string at each offset is the text given.
   const fs::path again = projectFile.parent_path() / "again";
   fs::create_directories(again);
@@ -438,14 +436,13 @@ void SwapTextsAndInsert(const fs::path& projectFile, std::mt19937& rng, const st
   WriteBytes(again / "game.toml", toml);
   fs::copy_file(projectFile.parent_path() / "game.tbl", again / "game.tbl",
                 fs::copy_options::overwrite_existing);
-  const OpenedProject newProject = OpenProject(again / "game.toml", {});
-  const BlockDump newDump = DumpBlock(newProject, newProject.Settings.Blocks[0]);
+  const Session newSession = Session::Open(again / "game.toml", {});
   std::map<std::int64_t, std::string> byOffset;
-  for (const DumpedString& s : newDump.Strings)
-    byOffset[s.Offset] = s.Text;
+  for (const StringRecord& s : newSession.Blocks()[0].Strings)
+    byOffset[s.Offset] = s.Original;
   for (std::size_t i = 0; i < dump.Strings.size(); ++i) {
     ASSERT_TRUE(byOffset.count(dump.Strings[i].Offset)) << what << ", string " << i;
-    EXPECT_EQ(byOffset[dump.Strings[i].Offset], dump.Strings[from[i]].Text)
+    EXPECT_EQ(byOffset[dump.Strings[i].Offset], dump.Strings[from[i]].Original)
         << what << ", string " << i << " given string " << from[i];
   }
 }
@@ -521,53 +518,69 @@ TEST(Insertion, RefusalsNameWhatIsWrongAndWriteNothing) {
   std::mt19937 rng(3);
   Generated g;
   Generate(g, kMaps[4], 2, false, rng);  // Game Boy, 2-byte pointers
-  const OpenedProject project = OpenProject(g.ProjectFile, {});
-  const BlockDump dump = DumpBlock(project, project.Settings.Blocks[0]);
+  const Session opened = Session::Open(g.ProjectFile, {});
+  ASSERT_GE(opened.Blocks()[0].Strings.size(), 3u);
 
-  // A character no entry gives: block, id, column and the character.
-  BlockScript script = ScriptOf(dump);
-  script.File = "b.tsv";
-  script.Strings[0].Translation = "AB\xC3\xB1";
-  try {
-    InsertScripts(project, {dump}, {script});
-    FAIL();
-  } catch (const AppError& e) {
-    EXPECT_EQ(e.Number(), kErrCannotEncode);
-    EXPECT_NE(e.Description().find("bloque b, texto 0, columna 3"), std::string::npos)
-        << e.Description();
-    EXPECT_NE(e.Description().find("\xC3\xB1"), std::string::npos);
-  }
+  // Every character no entry gives: block, id, column and the character.
+  Session session = opened;
+  session.Blocks()[0].ScriptFile = "b.tsv";
+  session.Blocks()[0].Strings[0].Translation = "AB\xC3\xB1";
+  session.Blocks()[0].Strings[0].Line = 2;
+  session.Blocks()[0].Strings[2].Translation = "\xC3\xA9";
+  InsertOutcome o = session.Insert().Outcome;
+  ASSERT_EQ(o.Refusals.size(), 2u);
+  EXPECT_TRUE(o.Rom.empty());
+  EXPECT_EQ(o.Refusals[0].Number, kErrCannotEncode);
+  EXPECT_EQ(o.Refusals[0].Id, 0);
+  EXPECT_EQ(o.Refusals[0].Block, "b");
+  EXPECT_TRUE(o.Refusals[0].Text.starts_with("b.tsv:2: bloque b, texto 0, columna 3")) << o.Refusals[0].Text;
+  EXPECT_NE(o.Refusals[0].Text.find("\xC3\xB1"), std::string::npos);
+  EXPECT_EQ(o.Refusals[1].Id, 2);
+  EXPECT_NE(o.Refusals[1].Text.find("texto 2, columna 1"), std::string::npos) << o.Refusals[1].Text;
+
   // Too long for the space: bytes needed and available.
-  script = ScriptOf(dump);
-  script.Strings[0].Translation = std::string(0x2000, 'A');
-  try {
-    InsertScripts(project, {dump}, {script});
-    FAIL();
-  } catch (const AppError& e) {
-    EXPECT_EQ(e.Number(), kErrNoRoom);
-    EXPECT_NE(e.Description().find("bloque b: necesita"), std::string::npos) << e.Description();
-  }
-  // A row for a string the block does not have.
-  script = ScriptOf(dump);
-  script.Strings[0].Id = 999;
-  EXPECT_EQ(ErrorOf([&] { InsertScripts(project, {dump}, {script}); }), kErrBadInput);
-  // The first row refused is reported, whichever way: an unencodable text
-  // before a row naming no string, and the other way round.
-  script = ScriptOf(dump);
-  ASSERT_GE(script.Strings.size(), 2u);
-  script.Strings[0].Translation = "\xC3\xB1";
-  script.Strings.back().Id = 999;
-  EXPECT_EQ(ErrorOf([&] { InsertScripts(project, {dump}, {script}); }), kErrCannotEncode);
-  script = ScriptOf(dump);
-  script.Strings[0].Id = 999;
-  script.Strings.back().Translation = "\xC3\xB1";
-  EXPECT_EQ(ErrorOf([&] { InsertScripts(project, {dump}, {script}); }), kErrBadInput);
+  session = opened;
+  session.Blocks()[0].Strings[0].Translation = std::string(0x2000, 'A');
+  o = session.Insert().Outcome;
+  ASSERT_EQ(o.Refusals.size(), 1u);
+  EXPECT_TRUE(o.Rom.empty());
+  EXPECT_EQ(o.Refusals[0].Number, kErrNoRoom);
+  EXPECT_EQ(o.Refusals[0].Id, -1);
+  EXPECT_NE(DescribeRefusals(o.Refusals).find("bloque b: necesita"), std::string::npos);
+
+  // A script whose rows are not the block's strings is refused with its
+  // file and line before anything else, and nothing of it is merged.
+  const auto refusal = [&](auto&& change) {
+    BlockScript script{"b", opened.Blocks()[0].Strings, "b.tsv"};
+    for (std::size_t i = 0; i < script.Strings.size(); ++i) {
+      script.Strings[i].Line = static_cast<int>(i) + 2;
+      script.Strings[i].Translation = "\xC3\xB1";  // no entry gives it: not looked at
+    }
+    change(script);
+    Session s = opened;
+    try {
+      s.MergeScript(s.Blocks()[0], script);
+    } catch (const AppError& e) {
+      EXPECT_EQ(s.Blocks()[0].Strings[0].Translation, "");
+      EXPECT_EQ(e.Place().File, "b.tsv");
+      return e.Number() == kErrBadInput ? e.Description() : "another error";
+    }
+    return std::string("accepted");
+  };
+  EXPECT_TRUE(refusal([](BlockScript& s) { s.Strings[1].Id = 999; }).starts_with("b.tsv:3: el texto 999"));
+  EXPECT_TRUE(refusal([](BlockScript& s) { s.Strings[1].Original += "x"; }).starts_with("b.tsv:3: el original"));
+  EXPECT_TRUE(refusal([](BlockScript& s) { s.Strings[1].Pointers.push_back(0x7FFF); }).starts_with("b.tsv:3: los punteros"));
+  EXPECT_TRUE(refusal([](BlockScript& s) { s.Strings[2].Id = 1; s.Strings[2].Offset = s.Strings[1].Offset; s.Strings[2].Original = s.Strings[1].Original; s.Strings[2].Pointers = s.Strings[1].Pointers; }).starts_with("b.tsv:4: el texto 1 aparece dos veces"));
+  EXPECT_EQ(refusal([](BlockScript&) {}), "accepted");
+
   // Two scripts for one block, or none.
   const fs::path folder = g.Folder.Path() / "two";
-  WriteScript(project, dump, ScriptOf(dump), ScriptFormat::kTsv, folder);
-  EXPECT_EQ(ErrorOf([&] { ReadBlockScript(g.Folder.Path() / "none", "b"); }), kErrBadInput);
-  WriteScript(project, dump, ScriptOf(dump), ScriptFormat::kPo, folder);
-  EXPECT_EQ(ErrorOf([&] { ReadBlockScript(folder, "b"); }), kErrBadInput);
+  WriteScripts(opened, ScriptFormat::kTsv, folder);
+  session = opened;
+  EXPECT_EQ(ErrorOf([&] { session.ReadScripts(g.Folder.Path() / "none", true); }), kErrBadInput);
+  session.ReadScripts(g.Folder.Path() / "none", false);  // the studio's way: nothing to read
+  WriteScripts(opened, ScriptFormat::kPo, folder);
+  EXPECT_EQ(ErrorOf([&] { session.ReadScripts(folder, true); }), kErrBadInput);
 }
 
 }  // namespace

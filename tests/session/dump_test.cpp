@@ -1,10 +1,10 @@
 // Property tests of project dumps by pointers: random strings encoded through
 // a random extended table are laid into a ROM on every kind of map, reached
 // by pointers of every format (some sharing a string, some outside the
-// image), and written out with a project file; OpenProject and DumpBlock must
+// image), and written out with a project file; opening a session must
 // give every string back once, with its text, place, length and pointers,
 // and a warning for each pointer that leads nowhere.
-#include "project/dump.h"
+#include "session/session.h"
 
 #include <gtest/gtest.h>
 
@@ -352,25 +352,45 @@ Scenario Make(const fs::path& folder, const MapCase& m, PointerFormat f, const O
 // Dumps the scenario's block and compares everything with what was laid out.
 void Check(const Scenario& sc) {
   std::vector<std::string> tableWarnings;
-  const OpenedProject project =
-      OpenProject(sc.Project, [&](const std::string& w) { tableWarnings.push_back(w); });
+  const Session session =
+      Session::Open(sc.Project, [&](const std::string& w) { tableWarnings.push_back(w); });
   EXPECT_TRUE(tableWarnings.empty()) << tableWarnings.front();
-  const BlockDump dump = DumpBlock(project, project.Settings.Blocks.at(0));
+  const SessionBlock& dump = session.Blocks().at(0);
+  const CompiledTable& table = dump.Table->Table;
   SCOPED_TRACE(ReadBytes(sc.Project));
 
   ASSERT_EQ(dump.Strings.size(), sc.Strings.size());
   std::size_t cuts = 0;
   for (std::size_t i = 0; i < sc.Strings.size(); ++i) {
     const Expected& x = sc.Strings[i];
-    const DumpedString& s = dump.Strings[i];
+    const StringRecord& s = dump.Strings[i];
     SCOPED_TRACE("string at " + Hex(x.Offset));
+    EXPECT_EQ(s.Id, static_cast<int>(i));
     EXPECT_EQ(s.Offset, x.Offset);
-    EXPECT_EQ(s.Text, x.Text);
+    EXPECT_EQ(s.Original, x.Text);
     EXPECT_EQ(s.Length, x.Length);
-    EXPECT_EQ(s.Pointers, x.Pointers);
+    std::vector<std::int64_t> pointers;
+    for (const PointerRef& p : s.Pointers) {
+      pointers.push_back(p.Offset);
+      // The value is the one the ROM holds.
+      const auto stored = std::find_if(dump.PointerTable.begin(), dump.PointerTable.end(),
+                                       [&](const Pointer& q) { return q.Offset == p.Offset; });
+      ASSERT_NE(stored, dump.PointerTable.end());
+      EXPECT_EQ(p.Value, stored->Value);
+    }
+    EXPECT_EQ(pointers, x.Pointers);
+    // The end token that closes it is the entry whose key ends its bytes.
+    if (s.Ended()) {
+      const TableEntry& end = table.Entries()[static_cast<std::size_t>(s.EndEntry)];
+      EXPECT_EQ(end.Kind, TokenKind::kEnd);
+      const std::span<const std::uint8_t> rom = session.Rom();
+      EXPECT_EQ(table.Key(end), std::string(reinterpret_cast<const char*>(rom.data()) + s.Offset +
+                                                s.Length - end.KeySize,
+                                            end.KeySize));
+    }
     if (x.Cut) {
       ++cuts;
-      EXPECT_FALSE(s.Ended);
+      EXPECT_FALSE(s.Ended());
       EXPECT_TRUE(std::any_of(dump.Warnings.begin(), dump.Warnings.end(), [&](const auto& w) {
         return w.find("el texto en " + Hex(x.Offset) + " se corta en " +
                       Hex(x.Offset + x.Length)) != std::string::npos;
