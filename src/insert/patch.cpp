@@ -246,7 +246,7 @@ class BpsEncoder {
 
  private:
   // A copy this long is taken without looking further.
-  static constexpr std::int64_t kGoodLength = 128;
+  static constexpr std::int64_t kGoodLength = 512;
   // Places of a hash chain tried at most, for the source and for the target.
   static constexpr int kSourceDepth = 32;
   static constexpr int kTargetDepth = 16;
@@ -303,7 +303,7 @@ class BpsEncoder {
       const std::int64_t need = best.Saved + OffsetCost(kSourceCopy, p) + 2;
       if (need > limit || (need > kHashed && m_source[p + need - 1] != here[need - 1])) continue;
       consider(kSourceCopy, p, CommonLength(m_source + p, here, limit));
-      if (best.Length >= kGoodLength) return best;
+      if (best.Length >= kGoodLength) break;
     }
 
     // Every earlier place of the target may be copied; the copy may run on
@@ -316,8 +316,9 @@ class BpsEncoder {
          p = m_targetChains.Older(p)) {
       const std::int64_t need = best.Saved + OffsetCost(kTargetCopy, p) + 2;
       if (need > room || (need > kHashed && m_target[p + need - 1] != here[need - 1])) continue;
+      const std::int64_t before = best.Length;
       consider(kTargetCopy, p, CommonLength(m_target + p, here, room));
-      if (best.Length >= kGoodLength) return best;
+      if (best.Length >= kGoodLength && best.Length > before) break;
     }
     return best;
   }
