@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -147,19 +148,14 @@ std::int64_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, std::int
   return n;
 }
 
-// Copies are looked up by their first kHashed bytes: a shorter copy of bytes
-// found elsewhere never pays for its action and offset.
+// Copies are looked up by their first kHashed bytes: a shorter copy seldom
+// pays for its action number and offset.
 constexpr std::int64_t kHashed = 4;
 
-std::uint32_t Load32(const std::uint8_t* p) {
-  std::uint32_t v = 0;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-
 // The places of a buffer by the hash of the kHashed bytes there, newest
-// first: Newest(hash) is the last place inserted with that hash, Older(p) the
-// one inserted before p with the same hash. 4 bytes a place, plus the heads.
+// first: Newest(hash) is the last place inserted with that hash, Older(p)
+// the one inserted before p with the same hash. 4 bytes a place, plus the
+// heads (up to 2^22 of them, about one for every two bytes).
 class HashChains {
  public:
   static constexpr std::uint32_t kNone = 0xFFFFFFFF;
@@ -168,9 +164,15 @@ class HashChains {
       : m_bytes(bytes),
         m_shift(32 - std::clamp(static_cast<int>(std::bit_width(static_cast<std::uint64_t>(size))) - 1, 10, 22)),
         m_heads(std::size_t{1} << (32 - m_shift), kNone),
-        m_older(static_cast<std::size_t>(std::max<std::int64_t>(0, size - kHashed + 1))) {}
+        m_places(std::max<std::int64_t>(0, size - kHashed + 1)),
+        m_older(std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<std::size_t>(m_places))) {}
 
-  std::uint32_t Hash(const std::uint8_t* p) const { return (Load32(p) * 0x9E3779B1u) >> m_shift; }
+  // The hash of the kHashed bytes at p, which must all lie in the buffer.
+  std::uint32_t Hash(const std::uint8_t* p) const {
+    std::uint32_t v = 0;
+    std::memcpy(&v, p, kHashed);
+    return (v * 0x9E3779B1u) >> m_shift;
+  }
   // Inserts place p; p + kHashed must not pass the end of the buffer.
   void Insert(std::int64_t p) {
     std::uint32_t& head = m_heads[Hash(m_bytes + p)];
@@ -179,13 +181,14 @@ class HashChains {
   }
   std::uint32_t Newest(std::uint32_t hash) const { return m_heads[hash]; }
   std::uint32_t Older(std::uint32_t p) const { return m_older[p]; }
-  std::int64_t Places() const { return static_cast<std::int64_t>(m_older.size()); }
+  std::int64_t Places() const { return m_places; }
 
  private:
   const std::uint8_t* m_bytes;
   int m_shift;
   std::vector<std::uint32_t> m_heads;
-  std::vector<std::uint32_t> m_older;
+  std::int64_t m_places;
+  std::unique_ptr<std::uint32_t[]> m_older;  // each written by Insert before it is read
 };
 
 // Writes the actions that turn `source` into `target`, left to right. At
@@ -308,8 +311,7 @@ class BpsEncoder {
 
     // Every earlier place of the target may be copied; the copy may run on
     // over the bytes it writes (a run of one value copies from one byte back).
-    for (; m_targetIndexed < std::min(at, m_targetChains.Places()); ++m_targetIndexed)
-      m_targetChains.Insert(m_targetIndexed);
+    IndexTargetUpTo(at);
     const std::uint32_t targetHash = m_targetChains.Hash(here);
     depth = kTargetDepth;
     for (std::uint32_t p = m_targetChains.Newest(targetHash); p != HashChains::kNone && depth-- > 0;
@@ -321,6 +323,12 @@ class BpsEncoder {
       if (best.Length >= kGoodLength && best.Length > before) break;
     }
     return best;
+  }
+
+  // Puts the target's places below `at` in its chains.
+  void IndexTargetUpTo(std::int64_t at) {
+    for (; m_targetIndexed < std::min(at, m_targetChains.Places()); ++m_targetIndexed)
+      m_targetChains.Insert(m_targetIndexed);
   }
 
   void Emit(const Choice& c) {
