@@ -251,8 +251,11 @@ class BpsEncoder {
   // A copy this long is taken without looking further.
   static constexpr std::int64_t kGoodLength = 512;
   // Places of a hash chain tried at most, for the source and for the target.
-  static constexpr int kSourceDepth = 32;
-  static constexpr int kTargetDepth = 16;
+  // Deep enough for text where the same words and lines recur thousands of
+  // times, and the longest copy is one of many that begin alike; chains of
+  // varied bytes are short and never reach it.
+  static constexpr int kSourceDepth = 512;
+  static constexpr int kTargetDepth = 64;
 
   struct Choice {
     BpsAction Action = kTargetRead;
