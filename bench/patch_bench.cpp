@@ -16,6 +16,7 @@
 // --write-roms writes A-original.sfc, A-translated.sfc, B-original.sfc and
 // B-translated.sfc into DIR (created when missing), to make patches of the
 // same pairs with other tools.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -185,8 +186,11 @@ long StatusKiB(const char* field) {
   return -1;
 }
 
-// Resets the peak to what is in use now, so that the next peak is the run's.
+// Resets the peak to what is in use now, so that the next peak is the run's;
+// memory freed before goes back to the system first, or the run would reuse
+// it unseen.
 void ResetPeak() {
+  malloc_trim(0);
   if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
     std::fputs("5", clear);
     std::fclose(clear);
@@ -205,8 +209,8 @@ bool Measure(const char* name, const RomPair& pair, int runs, double* bestMs) {
   std::string bps;
   long extraKiB = 0;
   for (int run = 0; run < runs; ++run) {
-    const long before = StatusKiB("VmRSS:");
     ResetPeak();
+    const long before = StatusKiB("VmRSS:");
     const auto t0 = Clock::now();
     bps = MakeBps(pair.Original, pair.Translated);
     times.push_back(Milliseconds(Clock::now() - t0));
@@ -219,13 +223,12 @@ bool Measure(const char* name, const RomPair& pair, int runs, double* bestMs) {
     applies = testing::ApplyBps(pair.Original, bps) == pair.Translated;
   } catch (const std::exception&) {
   }
-  std::printf("%s: %.0f KiB ROM, %lld strings changed, %lld bytes differ\n", name,
-              pair.Original.size() / 1024.0, static_cast<long long>(pair.Changed),
-              static_cast<long long>(std::count_if(pair.Original.begin(), pair.Original.end(),
-                                                   [&, k = std::size_t{0}](std::uint8_t b) mutable {
-                                                     return k < pair.Translated.size() &&
-                                                            b != pair.Translated[k++];
-                                                   })));
+  std::size_t differ = std::max(pair.Original.size(), pair.Translated.size()) -
+                       std::min(pair.Original.size(), pair.Translated.size());
+  for (std::size_t k = 0; k < std::min(pair.Original.size(), pair.Translated.size()); ++k)
+    differ += pair.Original[k] != pair.Translated[k];
+  std::printf("%s: %.0f KiB ROM, %lld strings changed, %zu bytes differ\n", name,
+              pair.Original.size() / 1024.0, static_cast<long long>(pair.Changed), differ);
   std::printf("  BPS %zu bytes (IPS %zu); made in %.1f ms (best of %d; median %.1f ms); "
               "%.1f MiB of memory beyond what was in use; applies: %s\n",
               bps.size(), ips.size(), times.front(), runs, times[times.size() / 2],
