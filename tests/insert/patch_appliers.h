@@ -131,6 +131,7 @@ inline Bytes ApplyBps(const Bytes& source, const std::string& patch) {
   for (std::uint64_t k = 0; k < metadata; ++k)
     in.Byte();
   Bytes target;
+  target.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(targetSize, 1u << 28)));
   std::int64_t sourceRelative = 0, targetRelative = 0;
   auto signedNumber = [&] {
     const std::uint64_t n = in.Number();
