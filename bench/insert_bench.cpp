@@ -16,13 +16,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "base/file_io.h"
 #include "extract/engine.h"
+#include "insert_bench_project.h"
 #include "session/session.h"
 
 namespace romscriber::bench {
@@ -31,51 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int64_t kRomSize = 4 << 20;
-constexpr int kStrings = 65536;
-constexpr std::int64_t kPointers = 0x10000;  // bank 02 on, 3 bytes each
-constexpr std::int64_t kTextStart = 0x40000;
-constexpr int kEntries = 10000;
-
-// Letters 41-5A and 61-7A as themselves, a blank, an end token; then
-// two-byte keys 80xx-A6xx for syllables of two to four letters.
-struct Generated {
-  std::string Table;
-  std::vector<std::string> KeyOf;   // bytes of each entry
-  std::vector<std::string> TextOf;  // its text
-};
-
-Generated MakeTable(std::mt19937& rng) {
-  Generated g;
-  g.Table = "# bench table\n/00=<fin>\n20= \n*0A\n";
-  char line[64];
-  const auto add = [&](const std::string& key, const std::string& text) {
-    std::string hex;
-    for (unsigned char c : key) {
-      std::snprintf(line, sizeof line, "%02X", c);
-      hex += line;
-    }
-    g.Table += hex + "=" + text + "\n";
-    g.KeyOf.push_back(key);
-    g.TextOf.push_back(text);
-  };
-  for (int c = 'A'; c <= 'z'; ++c)
-    if (c <= 'Z' || c >= 'a') add(std::string(1, static_cast<char>(c)), std::string(1, static_cast<char>(c)));
-  std::set<std::string> texts;
-  while (static_cast<int>(g.KeyOf.size()) < kEntries) {
-    std::string syllable;
-    for (int n = std::uniform_int_distribution<int>(2, 4)(rng); n > 0; --n)
-      syllable.push_back(static_cast<char>('a' + std::uniform_int_distribution<int>(0, 25)(rng)));
-    if (!texts.insert(syllable).second) continue;
-    const int i = static_cast<int>(g.KeyOf.size());
-    add(std::string{static_cast<char>(0x80 + i / 256), static_cast<char>(i % 256)}, syllable);
-  }
-  return g;
-}
-
-std::uint32_t LoRomAddress(std::int64_t o) {
-  return static_cast<std::uint32_t>(((o << 1) & 0x7F0000) | 0x8000 | (o & 0x7FFF));
-}
+constexpr std::int64_t kRomSize = kInsertRomSize;
+constexpr int kStrings = kInsertStrings;
+constexpr std::int64_t kPointers = kInsertPointers;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -88,40 +45,15 @@ long PeakKiB() {
 }
 
 int Run(int runs) {
-  std::mt19937 rng(1);
-  const Generated table = MakeTable(rng);
   const fs::path folder = fs::temp_directory_path() / ("romscriber-insert-bench-" + std::to_string(::getpid()));
   fs::create_directories(folder / "s");
-  std::vector<std::uint8_t> rom(static_cast<std::size_t>(kRomSize), 0xFF);
-  std::int64_t at = kTextStart;
-  for (int i = 0; i < kStrings; ++i) {
-    const std::uint32_t address = LoRomAddress(at);
-    for (int k = 0; k < 3; ++k)
-      rom[static_cast<std::size_t>(kPointers + 3 * i + k)] = static_cast<std::uint8_t>(address >> (8 * k));
-    for (int n = std::uniform_int_distribution<int>(3, 12)(rng); n > 0; --n) {
-      const std::string& key = table.KeyOf[static_cast<std::size_t>(
-          std::uniform_int_distribution<int>(0, kEntries - 1)(rng))];
-      for (char c : key)
-        rom[static_cast<std::size_t>(at++)] = static_cast<std::uint8_t>(c);
-      if (n > 1) rom[static_cast<std::size_t>(at++)] = 0x20;
-    }
-    rom[static_cast<std::size_t>(at++)] = 0x00;
-  }
-  WriteFileWhole(folder / "game.sfc", {std::string_view(reinterpret_cast<const char*>(rom.data()), rom.size())});
-  WriteFileWhole(folder / "game.tbl", {table.Table});
-  WriteFileWhole(folder / "game.toml",
-                 {"rom = \"game.sfc\"\n[map]\nkind = \"lorom\"\n[[table]]\nname = \"t\"\nfile = "
-                  "\"game.tbl\"\n[[block]]\nname = \"b\"\ntable = \"t\"\npointers = { offset = " +
-                  std::to_string(kPointers) + ", count = " + std::to_string(kStrings) +
-                  ", size = 3 }\nfree = [ { start = " + std::to_string(at + 16) + ", end = " +
-                  std::to_string(kRomSize - 1) + " } ]\n"});
+  WriteInsertBenchProject(folder);
   // Translations: each string gets the text of another, so sizes stay alike.
   {
     Session session = Session::Open(folder / "game.toml", {});
-    std::vector<StringRecord>& strings = session.Blocks()[0].Strings;
-    for (std::size_t i = 0; i < strings.size(); ++i)
-      strings[i].Translation = strings[(i * 7919 + 1) % strings.size()].Original;
-    fs::create_directories(folder / "s");
+    BlockScript script{"b", session.Blocks()[0].Strings, {}};
+    GiveOtherStringsTexts(script);
+    session.Blocks()[0].Strings = std::move(script.Strings);
     for (const ScriptFile& file : session.ScriptFiles(ScriptFormat::kTsv))
       WriteFileWhole(folder / "s" / file.Name, {file.Text});
   }

@@ -21,8 +21,14 @@ namespace romscriber {
 // earlier. AppError kErrBadSetting when a change lies at or above 16 MiB.
 std::string MakeIps(std::span<const std::uint8_t> original, std::span<const std::uint8_t> modified);
 
-// A BPS patch that turns `original` into `modified`: SourceRead for unchanged
-// runs, TargetRead for changed runs and the new tail; no metadata.
+// A BPS patch that turns `original` into `modified`, no metadata. Bytes that
+// stay where they were are a SourceRead; bytes found elsewhere in the
+// original (a string that moved, text after one that grew) a SourceCopy;
+// bytes the new ROM already holds earlier (a repeated string, a run of one
+// value) a TargetCopy; the rest TargetRead. Each place takes what saves the
+// most patch bytes, offsets and action numbers counted. Memory: 4 bytes a
+// byte of each ROM for its hash chains, and their heads, 4 bytes a byte up to
+// 16 MiB each; ROMs of 4 GiB or more get no copies.
 std::string MakeBps(std::span<const std::uint8_t> original, std::span<const std::uint8_t> modified);
 
 }  // namespace romscriber

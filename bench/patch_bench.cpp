@@ -1,0 +1,289 @@
+// Patch sizes and times: the BPS patch (and, beside it, the IPS one) from an
+// original ROM to its translation, for two pairs of ROMs:
+//   A  the sample project (examples/project/juego.toml) with most dialogue
+//      strings translated word by word into English, a third of them longer
+//      than their originals (they move to the free region and the pointer
+//      table changes), the menus translated, and the README's two edits;
+//   B  the insertion bench's 4 MiB project, every string given another
+//      string's text (1.4 MiB of changed text).
+// For each it prints the patch sizes, the best and median time of making the
+// BPS patch, the memory that took beyond what was in use before, and whether
+// the patch, applied by the tests' independent applier, gives the new ROM.
+// Exits 1 when one does not, or when pair B's patch takes 0.5 s or more.
+//
+//   romscriber_patch_bench [--runs N] [--write-roms DIR]
+//
+// --write-roms writes A-original.sfc, A-translated.sfc, B-original.sfc and
+// B-translated.sfc into DIR (created when missing), to make patches of the
+// same pairs with other tools.
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/file_io.h"
+#include "insert/insertion.h"
+#include "insert/patch.h"
+#include "insert/patch_appliers.h"
+#include "insert_bench_project.h"
+#include "session/session.h"
+
+namespace romscriber::bench {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr double kTargetSeconds = 0.5;
+
+struct RomPair {
+  Bytes Original;
+  Bytes Translated;
+  std::int64_t Changed = 0;  // strings whose text changed
+};
+
+// The one place that drives the insertion: every block of the project is
+// dumped, `translate` fills in its script, and the scripts are inserted.
+RomPair Translate(const fs::path& projectFile, const std::function<void(BlockScript&)>& translate) {
+  Session session = Session::Open(projectFile, {});
+  for (SessionBlock& block : session.Blocks()) {
+    BlockScript script{block.Settings->Name, block.Strings, {}};
+    translate(script);
+    block.Strings = std::move(script.Strings);
+  }
+  const InsertOutcome insertion = session.Insert().Outcome;
+  if (!insertion.Refusals.empty()) throw std::runtime_error(DescribeRefusals(insertion.Refusals));
+  const std::span<const std::uint8_t> rom = session.Rom();
+  RomPair pair{Bytes(rom.begin(), rom.end()), insertion.Rom, 0};
+  for (const BlockReport& report : insertion.Blocks)
+    pair.Changed += report.Changed;
+  return pair;
+}
+
+// --- Pair A: the sample project in English ---------------------------------------
+
+// What a Spanish word of the sample becomes: one of these, picked by the
+// word's hash, so that a word is always translated the same way.
+const char* const kEnglish[] = {
+    "the",    "king",    "castle", "young",   "knight",  "dragon", "took",   "princess", "bring",
+    "her",    "back",    "thanks", "what",    "nobody",  "enters", "without", "leave",   "you",
+    "are",    "go",      "ahead",  "sword",   "kingdom", "sleeps", "under",  "village",  "if",
+    "seek",   "climb",   "to",     "mountain", "north",  "found",  "silver", "old",      "key",
+    "door",   "is",      "locked", "chest",   "empty",   "cannot", "carry",  "more",     "items",
+    "rest",   "at",      "inn",    "for",     "coins",   "feel",   "better", "enough",   "welcome",
+    "well",   "dry",     "since",  "years",   "never",   "came",   "son",    "wants",    "like",
+    "finally", "knew",   "would",  "come",    "deep",    "in",     "cave",   "make",     "noise",
+    "father", "worried", "opens",  "an",      "eye",     "wakes",  "up",     "has",      "been",
+    "beaten", "won",     "level",  "few",     "points",  "of",     "life",   "fell",     "battle",
+};
+
+// Names and words the translation keeps.
+const char* const kKept[] = {"Leonor", "Álvaro", "Robledo", "Ñandú", "FIN"};
+
+// Sentences added to every third string, which then outgrows its original.
+const char* const kMore[] = {
+    " Take care on the road, and come back soon.",
+    " The old guard says so, and he is never wrong.",
+    " Nobody in the village knows more than that.",
+    " Keep your sword close and your coins closer.",
+};
+
+const char* const kMenus[] = {"Items", "Magic", "Gear", "Status", "Settings",
+                              "Save",  "Quit",  "Yes",  "No",     "Save the game?"};
+
+std::uint32_t Fnv1a(std::string_view text) {
+  std::uint32_t h = 2166136261u;
+  for (const char c : text)
+    h = (h ^ static_cast<std::uint8_t>(c)) * 16777619u;
+  return h;
+}
+
+bool IsLetterAt(const std::string& text, std::size_t i) {
+  const auto c = static_cast<std::uint8_t>(text[i]);
+  // ASCII letters, and the two-byte UTF-8 letters of Latin-1 (C3 xx).
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c == 0xC3 && i + 1 < text.size());
+}
+
+// The text with each word replaced by an English one, capitalised as it was;
+// markup (<...>, [...]), speaker tags ("Rey:" before a line break), names,
+// punctuation and blanks stay.
+std::string Englished(const std::string& text) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '<' || text[i] == '[') {
+      const std::size_t close = text.find(text[i] == '<' ? '>' : ']', i);
+      out += text.substr(i, close + 1 - i);
+      i = close + 1;
+      continue;
+    }
+    if (!IsLetterAt(text, i)) {
+      out += text[i++];
+      continue;
+    }
+    std::size_t end = i;
+    while (end < text.size() && IsLetterAt(text, end))
+      end += static_cast<std::uint8_t>(text[end]) == 0xC3 ? 2 : 1;
+    const std::string word = text.substr(i, end - i);
+    const bool kept = std::find(std::begin(kKept), std::end(kKept), word) != std::end(kKept) ||
+                      text.compare(end, 2, ":\n") == 0;
+    if (kept) {
+      out += word;
+    } else {
+      std::string english = kEnglish[Fnv1a(word) % std::size(kEnglish)];
+      const auto first = static_cast<std::uint8_t>(word[0]);
+      if ((first >= 'A' && first <= 'Z') || (first == 0xC3 && static_cast<std::uint8_t>(word[1]) < 0xA0))
+        english[0] = static_cast<char>(english[0] - 'a' + 'A');
+      out += english;
+    }
+    i = end;
+  }
+  return out;
+}
+
+void TranslateSample(BlockScript& script) {
+  if (script.Block == "menus") {
+    for (std::size_t i = 0; i < script.Strings.size() && i < std::size(kMenus); ++i)
+      script.Strings[i].Translation = std::string(kMenus[i]) + "<fin>";
+    return;
+  }
+  const std::string end = "<fin>";
+  for (StringRecord& s : script.Strings) {
+    if (s.Id % 8 == 7) continue;  // left for later: most strings change, not all
+    std::string text = s.Original;
+    const bool ended = text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    if (ended) text.resize(text.size() - end.size());
+    text = Englished(text);
+    if (s.Id % 3 == 1) text += kMore[static_cast<std::size_t>(s.Id / 3) % std::size(kMore)];
+    s.Translation = ended ? text + end : text;
+  }
+  // The two edits the README shows.
+  script.Strings[0].Translation = "Rey:\nWelcome to the castle, young knight.<fin>";
+  script.Strings[2].Translation = "Thanks.";
+}
+
+// --- Measuring -----------------------------------------------------------------
+
+long StatusKiB(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::size_t length = std::strlen(field);
+  while (std::getline(status, line))
+    if (line.compare(0, length, field) == 0) return std::stol(line.substr(length));
+  return -1;
+}
+
+// Resets the peak to what is in use now, so that the next peak is the run's;
+// memory freed before goes back to the system first, or the run would reuse
+// it unseen.
+void ResetPeak() {
+  malloc_trim(0);
+  if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
+    std::fputs("5", clear);
+    std::fclose(clear);
+  }
+}
+
+double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+void WriteRom(const fs::path& path, const Bytes& rom) {
+  WriteFileWhole(path, {std::string_view(reinterpret_cast<const char*>(rom.data()), rom.size())});
+}
+
+// Prints one pair's figures; false when its patch does not give the new ROM.
+bool Measure(const char* name, const RomPair& pair, int runs, double* bestMs) {
+  std::vector<double> times;
+  std::string bps;
+  long extraKiB = 0;
+  for (int run = 0; run < runs; ++run) {
+    ResetPeak();
+    const long before = StatusKiB("VmRSS:");
+    const auto t0 = Clock::now();
+    bps = MakeBps(pair.Original, pair.Translated);
+    times.push_back(Milliseconds(Clock::now() - t0));
+    extraKiB = std::max(extraKiB, StatusKiB("VmHWM:") - before);
+  }
+  std::sort(times.begin(), times.end());
+  const std::string ips = MakeIps(pair.Original, pair.Translated);
+  bool applies = false;
+  try {
+    applies = testing::ApplyBps(pair.Original, bps) == pair.Translated;
+  } catch (const std::exception&) {
+  }
+  std::size_t differ = std::max(pair.Original.size(), pair.Translated.size()) -
+                       std::min(pair.Original.size(), pair.Translated.size());
+  for (std::size_t k = 0; k < std::min(pair.Original.size(), pair.Translated.size()); ++k)
+    differ += pair.Original[k] != pair.Translated[k];
+  std::printf("%s: %.0f KiB ROM, %lld strings changed, %zu bytes differ\n", name,
+              pair.Original.size() / 1024.0, static_cast<long long>(pair.Changed), differ);
+  std::printf("  BPS %zu bytes (IPS %zu); made in %.1f ms (best of %d; median %.1f ms); "
+              "%.1f MiB of memory beyond what was in use; applies: %s\n",
+              bps.size(), ips.size(), times.front(), runs, times[times.size() / 2],
+              extraKiB / 1024.0, applies ? "yes" : "NO");
+  *bestMs = times.front();
+  return applies;
+}
+
+int Run(int runs, const fs::path& romsFolder) {
+  const RomPair a = Translate(ROMSCRIBER_SAMPLE_PROJECT, TranslateSample);
+
+  const fs::path folder = fs::temp_directory_path() / ("romscriber-patch-bench-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const RomPair b = Translate(WriteInsertBenchProject(folder), GiveOtherStringsTexts);
+  fs::remove_all(folder);
+
+  if (!romsFolder.empty()) {
+    fs::create_directories(romsFolder);
+    WriteRom(romsFolder / "A-original.sfc", a.Original);
+    WriteRom(romsFolder / "A-translated.sfc", a.Translated);
+    WriteRom(romsFolder / "B-original.sfc", b.Original);
+    WriteRom(romsFolder / "B-translated.sfc", b.Translated);
+    std::printf("ROMs written to %s\n", romsFolder.string().c_str());
+  }
+
+  double ms = 0;
+  bool ok = Measure("pair A, the sample project", a, runs, &ms);
+  ok = Measure("pair B, the insertion bench's project", b, runs, &ms) && ok;
+  const bool fast = ms < kTargetSeconds * 1000;
+  std::printf("pair B's patch under %.1f s: %s\n", kTargetSeconds, fast ? "met" : "NOT MET");
+  return ok && fast ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace romscriber::bench
+
+int main(int argc, char** argv) {
+  int runs = 5;
+  std::filesystem::path roms;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+      runs = std::max(1, std::atoi(argv[++i]));
+    } else if (std::strcmp(argv[i], "--write-roms") == 0 && i + 1 < argc) {
+      roms = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: %s [--runs N] [--write-roms DIR]\n", argv[0]);
+      return 2;
+    }
+  }
+  try {
+    return romscriber::bench::Run(runs, roms);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+}
