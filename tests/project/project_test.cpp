@@ -38,6 +38,8 @@ class ProjectFile {
 };
 
 constexpr const char* kFull = R"(rom = "roms/game.sfc"
+scripts = "traduccion"
+format = "po"
 [map]
 kind = "lorom"
 header = 512
@@ -53,6 +55,8 @@ encoding = "shift_jis"
 name = "old"
 file = "/abs/old.tbl"
 format = "classic"
+widths = "anchos.txt"
+default_width = 8
 
 [[block]]
 name = "dialogue_1-a"
@@ -66,6 +70,13 @@ free = [ { start = 0x3F000, end = 0x3FFFF }, { start = 16, end = 16 } ]
 name = "menus"
 table = "old"
 range = { start = 0x2A000, end = 0x2A7FF }
+line_limit = 28
+max_lines = 3
+
+[output]
+rom = "game-es.sfc"
+bps = "out/game-es.bps"
+emulator = "mgba-qt"
 )";
 
 TEST(LoadProject, FullProjectGivesEveryValue) {
@@ -85,8 +96,8 @@ TEST(LoadProject, FullProjectGivesEveryValue) {
   ASSERT_EQ(p.Blocks.size(), 2u);
   const ProjectBlock& d = p.Blocks[0];
   EXPECT_EQ(d.Name, "dialogue_1-a");
-  EXPECT_EQ(d.Place.Line, 18);
-  EXPECT_EQ(PlaceText(p, d.PointersPlace), file.Folder().string() + "/proyecto.toml:21:12");
+  EXPECT_EQ(d.Place.Line, 22);
+  EXPECT_EQ(PlaceText(p, d.PointersPlace), file.Folder().string() + "/proyecto.toml:25:12");
   ASSERT_TRUE(d.Pointers && !d.Range);
   EXPECT_EQ(d.Pointers->Offset, 0x1F000);
   EXPECT_EQ(d.Pointers->Count, 512);
@@ -103,6 +114,19 @@ TEST(LoadProject, FullProjectGivesEveryValue) {
   ASSERT_TRUE(m.Range && !m.Pointers);
   EXPECT_EQ(m.Range->Start, 0x2A000);
   EXPECT_EQ(m.Range->End, 0x2A7FF);
+  EXPECT_EQ(m.LineLimit, 28);
+  EXPECT_EQ(m.MaxLines, 3);
+  EXPECT_FALSE(d.LineLimit || d.MaxLines);
+  // The keys of the whole loop: scripts, their format, what an insertion writes.
+  EXPECT_EQ(p.Scripts, file.Folder() / "traduccion");
+  EXPECT_EQ(p.Format, ScriptFormat::kPo);
+  EXPECT_EQ(p.Output.Rom, file.Folder() / "game-es.sfc");
+  EXPECT_FALSE(p.Output.Ips);
+  EXPECT_EQ(p.Output.Bps, file.Folder() / "out/game-es.bps");
+  EXPECT_EQ(p.Output.Emulator, "mgba-qt");  // a program name, found in PATH
+  EXPECT_FALSE(p.Tables[0].Widths || p.Tables[0].DefaultWidth);
+  EXPECT_EQ(p.Tables[1].Widths, file.Folder() / "anchos.txt");
+  EXPECT_EQ(p.Tables[1].DefaultWidth, 8);
 }
 
 TEST(LoadProject, DefaultsApply) {
@@ -125,6 +149,8 @@ TEST(LoadProject, DefaultsApply) {
   EXPECT_EQ(b.StringEnd, Until::kEnd);
   EXPECT_EQ(b.MaxLength, 4096);
   EXPECT_TRUE(b.Free.empty());
+  EXPECT_FALSE(p.Scripts || p.Format || p.Output.Rom || p.Output.Ips || p.Output.Bps ||
+               p.Output.Emulator || b.LineLimit || b.MaxLines);
 }
 
 TEST(LoadProject, FileErrorsAreTheFileHelpers) {
@@ -149,7 +175,28 @@ TEST(LoadProject, RefusalsNamePlaceAndExpectation) {
       // The first unknown key in file order, at the key.
       {head + "name = 'b'\ntabel = 't'\naa = 1\n" + ptrs,
        "7:1: clave desconocida \"tabel\" en [[block]]; se esperaba una de: name, table, "
-       "pointers, range, until, max_length, free"},
+       "pointers, range, until, max_length, free, line_limit, max_lines"},
+      {"rom = 'g'\nformat = 'xml'\n",
+       "2:10: \"format\" en el nivel superior vale \"xml\"; se esperaba \"tsv\", \"po\" o "
+       "\"atlas\""},
+      {"rom = 'g'\nscripts = 3\n",
+       "2:11: \"scripts\" en el nivel superior es un número entero; se esperaba una cadena con "
+       "la carpeta de los guiones"},
+      {"rom = 'g'\n[output]\nrom = 'x'\nips = 'y'\npatch = 'z'\n",
+       "5:1: clave desconocida \"patch\" en [output]; se esperaba una de: rom, ips, bps, "
+       "emulator"},
+      // [output] never names the original ROM, also written another way.
+      {"rom = 'g'\n[output]\nips = './g'\n",
+       "3:7: \"ips\" en [output] es la ROM original del proyecto, que nunca se cambia; se "
+       "esperaba otro nombre para la salida"},
+      {"rom = 'g'\n[[table]]\nname = 't'\nfile = 'f'\ndefault_width = -1\n",
+       "5:17: \"default_width\" en [[table]] vale -1; se esperaba un número entero mayor o "
+       "igual que 0"},
+      {head + block + "line_limit = 0\n",
+       "9:14: \"line_limit\" en [[block]] vale 0; se esperaba un número entero mayor que 0"},
+      {head + block + "max_lines = 2000000\n",
+       "9:13: \"max_lines\" en [[block]] vale 2000000; se esperaba un número entero hasta "
+       "1000000"},
       // A missing key: at the table that lacks it.
       {head + "name = 'b'\n" + ptrs,
        "5:1: falta la clave \"table\" en [[block]]; se esperaba table = una cadena con el "
