@@ -153,6 +153,9 @@ int Run(int runs) {
     options.Project = folder / "bench.toml";
     options.Out = folder / "out";
     options.Format = "tsv";
+    // A first dump, into a folder without scripts: a dump over scripts
+    // reads them first, to keep the translations they may hold.
+    fs::remove_all(folder / "out");
     const auto start = Clock::now();
     const double cpuStart = CpuSeconds();
     const int code = RunProjectDump(options, stop, out, err, false);

@@ -480,6 +480,7 @@ DecodedString DecodeString(const CompiledTable& table, std::span<const std::uint
     d.Append(d.LastShown());
     if (event == Event::kEnd && limits.EndTokensStop) {
       out.Ended = true;
+      out.End = table.EntryOf(*d.LastItem);
       out.OnlyEnd = d.Pos - static_cast<std::int64_t>(d.LastItem->KeySize) == offset;
       break;
     }

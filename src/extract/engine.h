@@ -65,6 +65,7 @@ struct DecodedString {
   std::string Text;
   std::int64_t Length = 0;  // bytes taken, the end token included
   bool Ended = false;       // an end token stopped it
+  const TableEntry* End = nullptr;  // that end token's entry
   bool OnlyEnd = false;     // it is nothing but that end token
 };
 

@@ -211,7 +211,8 @@ std::vector<std::string> AtlasTableLimits(const CompiledTable& table) {
   return limits;
 }
 
-std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block) {
+std::string WriteAtlas(const ScriptView& script, const AtlasBlock& block) {
+  const std::string name(script.Block);
   const AddressMap& map = block.Map;
   const MapSettings& settings = map.Settings();
   // The custom pointers the strings need, named in order of first use.
@@ -220,7 +221,7 @@ std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block) {
   for (const StringRecord& s : script.Strings) {
     if (s.Pointers.empty()) continue;
     if (!block.Pointers)
-      throw AppError(kErrBadSetting, "bloque " + script.Block + ", texto " + std::to_string(s.Id) +
+      throw AppError(kErrBadSetting, "bloque " + name + ", texto " + std::to_string(s.Id) +
                                          ": tiene punteros y el bloque no dice cómo son");
     const CustomPointer p{Offsetting(map, *block.Pointers, s.Offset), block.Pointers->Size * 8};
     if (p.Offsetting != 0 && custom.emplace(p, "").second) customOrder.push_back(p);
@@ -258,7 +259,7 @@ std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block) {
   }
 
   std::string out;
-  out += "// Guion de Atlas del bloque " + script.Block + ".\n";
+  out += "// Guion de Atlas del bloque " + name + ".\n";
   out +=
       "// Cada texto: #JMP a su sitio, la escritura de cada uno de sus punteros, el original\n"
       "// en líneas \"// \" y debajo el texto que se inserta (el original mientras no se\n"

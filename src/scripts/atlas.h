@@ -56,7 +56,7 @@ struct AtlasBlock {
 
 // The whole Atlas script of a block. AppError kErrBadSetting when a string
 // has pointers and the block no pointer format.
-std::string WriteAtlas(const BlockScript& script, const AtlasBlock& block);
+std::string WriteAtlas(const ScriptView& script, const AtlasBlock& block);
 
 // Reads a script written by WriteAtlas and edited by hand. Each string's
 // Offset comes from its #JMP, Pointers from its pointer writes, Original from

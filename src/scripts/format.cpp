@@ -78,7 +78,7 @@ BlockScript ReadScriptFile(const std::filesystem::path& path, const std::string&
 
 std::vector<ScriptFile> WriteBlockScript(ScriptFormat format, const ScriptContext& context,
                                          const std::vector<StringRecord>& strings) {
-  const BlockScript script{context.Block, strings, {}};
+  const ScriptView script{context.Block, strings};
   const std::string name = context.Block + FormatExtension(format);
   switch (format) {
     case ScriptFormat::kTsv:

@@ -246,12 +246,13 @@ bool IsUtf8Charset(const char* header) {
 
 }  // namespace
 
-std::string WritePo(const BlockScript& script) {
-  std::string out = "# " + script.Block + ": textos para traducir\n";
+std::string WritePo(const ScriptView& script) {
+  const std::string block(script.Block);
+  std::string out = "# " + block + ": textos para traducir\n";
   out +=
       "msgid \"\"\n"
       "msgstr \"\"\n";
-  out += "\"Project-Id-Version: " + Escaped(script.Block) + "\\n\"\n";
+  out += "\"Project-Id-Version: " + Escaped(block) + "\\n\"\n";
   out +=
       "\"PO-Revision-Date: \\n\"\n"
       "\"Last-Translator: \\n\"\n"
@@ -261,7 +262,7 @@ std::string WritePo(const BlockScript& script) {
       "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
       "\"Content-Transfer-Encoding: 8bit\\n\"\n";
   for (const StringRecord& s : script.Strings) {
-    const std::string where = "bloque " + script.Block + ", texto " + std::to_string(s.Id) + ": ";
+    const std::string where = "bloque " + block + ", texto " + std::to_string(s.Id) + ": ";
     if (s.Original.empty())
       throw AppError(kErrBadInput,
                      where +
@@ -274,7 +275,7 @@ std::string WritePo(const BlockScript& script) {
       out += (i == 0 ? ", pointers " : " ") + OffsetHex(s.Pointers[i].Offset);
     out += '\n';
     if (s.Fuzzy) out += "#, fuzzy\n";
-    out += "msgctxt \"" + Escaped(script.Block) + "/" + std::to_string(s.Id) + "\"\n";
+    out += "msgctxt \"" + Escaped(block) + "/" + std::to_string(s.Id) + "\"\n";
     AppendString(out, "msgid", s.Original);
     AppendString(out, "msgstr", s.Translation);
   }

@@ -27,7 +27,7 @@ namespace romscriber {
 // The whole PO file of a block. AppError kErrBadInput naming the block and
 // the id for a string whose original is empty or holds a NUL character,
 // which PO cannot carry.
-std::string WritePo(const BlockScript& script);
+std::string WritePo(const ScriptView& script);
 
 // Reads a PO file through libgettextpo. Refuses, with AppError kErrBadInput
 // and "FILE:LINE: ...": whatever gettext cannot read (with its own words), a

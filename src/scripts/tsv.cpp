@@ -91,7 +91,7 @@ class IdSet {
 
 }  // namespace
 
-std::string WriteTsv(const BlockScript& script) {
+std::string WriteTsv(const ScriptView& script) {
   // Room for the texts and the numbers of a row, so the text is built once.
   std::size_t room = kHeader.size() + 1;
   for (const StringRecord& s : script.Strings)

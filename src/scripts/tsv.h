@@ -25,7 +25,7 @@
 namespace romscriber {
 
 // The whole TSV file of a block.
-std::string WriteTsv(const BlockScript& script);
+std::string WriteTsv(const ScriptView& script);
 
 // Reads a TSV file. `fileName` names the file in messages; the result's
 // Block is `blockName` and each string's Line is its row's line.

@@ -80,21 +80,6 @@ int EntryIndex(const CompiledTable& table, const TableEntry* entry) {
   return entry ? static_cast<int>(entry - table.Entries().data()) : -1;
 }
 
-// The entry of the end token that closes a string `length` bytes long at
-// `offset`, when one does: the longest match at the place it began.
-int ClosingEntry(const CompiledTable& table, std::span<const std::uint8_t> rom, std::int64_t offset,
-                 const DecodedString& s) {
-  if (!s.Ended) return -1;
-  // The end token is the last item; its key is at most the longest key long.
-  const std::int64_t end = offset + s.Length;
-  for (std::int64_t at = std::max(offset, end - static_cast<std::int64_t>(table.LongestKey()));
-       at < end; ++at) {
-    const TableEntry* e = table.Match(rom.data() + at, static_cast<std::size_t>(end - at));
-    if (e && e->Kind == TokenKind::kEnd && at + e->KeySize == end) return EntryIndex(table, e);
-  }
-  return -1;
-}
-
 // Decodes every string of a block. A pointer outside the image and a string
 // cut by max_length or the end of the file are warnings.
 void DumpBlock(const ProjectImage& image, SessionBlock& dump) {
@@ -116,7 +101,7 @@ void DumpBlock(const ProjectImage& image, SessionBlock& dump) {
         r.Id = static_cast<int>(dump.Strings.size());
         r.Offset = pos;
         r.Length = s.Length;
-        r.EndEntry = ClosingEntry(table, rom, pos, s);
+        r.EndEntry = EntryIndex(table, s.End);
         r.Original = std::move(s.Text);
         dump.Strings.push_back(std::move(r));
       }
@@ -126,36 +111,42 @@ void DumpBlock(const ProjectImage& image, SessionBlock& dump) {
   }
 
   dump.PointerTable = ReadPointers(rom, *block.Pointers, image.Map);
-  // (target, pointer) pairs: sorted, each target's run holds its pointers in
-  // ascending order.
-  std::vector<std::pair<std::int64_t, const Pointer*>> reaches;
+  // (target, pointer offset, value): sorted, each target's run holds its
+  // pointers in ascending order.
+  struct Reach {
+    std::int64_t Target;
+    std::int64_t Offset;
+    std::uint32_t Value;
+    bool operator<(const Reach& o) const {
+      return Target != o.Target ? Target < o.Target : Offset < o.Offset;
+    }
+  };
+  std::vector<Reach> reaches;
   reaches.reserve(dump.PointerTable.size());
   for (const Pointer& p : dump.PointerTable) {
     if (p.Target) {
-      reaches.emplace_back(*p.Target, &p);
+      reaches.push_back({*p.Target, p.Offset, p.Value});
     } else {
       dump.Warnings.push_back(where + "el puntero en " + OffsetHex(p.Offset) + " (valor " +
                               OffsetHex(p.Value) +
                               ") apunta fuera de la imagen; no tiene texto y no se cambiará.");
     }
   }
-  std::sort(reaches.begin(), reaches.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first < b.first : a.second->Offset < b.second->Offset;
-  });
+  std::sort(reaches.begin(), reaches.end());
   const bool untilNext = block.StringEnd == Until::kNext;
   for (std::size_t i = 0; i < reaches.size();) {
-    const std::int64_t offset = reaches[i].first;
+    const std::int64_t offset = reaches[i].Target;
     StringRecord r;
     r.Id = static_cast<int>(dump.Strings.size());
     r.Offset = offset;
-    for (; i < reaches.size() && reaches[i].first == offset; ++i)
-      r.Pointers.emplace_back(reaches[i].second->Offset, reaches[i].second->Value);
+    for (; i < reaches.size() && reaches[i].Target == offset; ++i)
+      r.Pointers.emplace_back(reaches[i].Offset, reaches[i].Value);
     // The string stops at max_length and the end of the file; with "next",
     // also at the next string, end tokens not stopping it (the last string
     // ends at an end token).
     std::int64_t bound = std::min(size, offset + block.MaxLength);
-    const bool toNext = untilNext && i < reaches.size() && reaches[i].first < bound;
-    if (toNext) bound = reaches[i].first;
+    const bool toNext = untilNext && i < reaches.size() && reaches[i].Target < bound;
+    if (toNext) bound = reaches[i].Target;
     DecodedString s = DecodeString(table, rom, offset, {bound - 1, bound, !toNext});
     if (!toNext && !s.Ended) {
       dump.Warnings.push_back(where + "el texto en " + OffsetHex(offset) + " se corta en " +
@@ -164,7 +155,7 @@ void DumpBlock(const ProjectImage& image, SessionBlock& dump) {
                               " o fin del archivo) sin token de fin.");
     }
     r.Length = s.Length;
-    r.EndEntry = ClosingEntry(table, rom, offset, s);
+    r.EndEntry = EntryIndex(table, s.End);
     r.Original = std::move(s.Text);
     dump.Strings.push_back(std::move(r));
   }
@@ -265,12 +256,12 @@ void Session::ReadScripts(const std::filesystem::path& folder, bool everyBlock) 
     CheckScript(m_blocks[b], *scripts[b]);
   }
   for (std::size_t b = 0; b < m_blocks.size(); ++b)
-    if (scripts[b]) ApplyScript(m_blocks[b], *scripts[b]);
+    if (scripts[b]) ApplyScript(m_blocks[b], std::move(*scripts[b]));
 }
 
 void Session::MergeScript(SessionBlock& block, const BlockScript& script) {
   CheckScript(block, script);
-  ApplyScript(block, script);
+  ApplyScript(block, BlockScript(script));
 }
 
 void Session::CheckScript(const SessionBlock& block, const BlockScript& script) {
@@ -308,19 +299,19 @@ void Session::CheckScript(const SessionBlock& block, const BlockScript& script) 
   }
 }
 
-void Session::ApplyScript(SessionBlock& block, const BlockScript& script) {
+void Session::ApplyScript(SessionBlock& block, BlockScript&& script) {
   for (StringRecord& s : block.Strings) {
     s.Translation.clear();
     s.Fuzzy = false;
     s.Line = 0;
   }
-  for (const StringRecord& row : script.Strings) {
+  for (StringRecord& row : script.Strings) {
     StringRecord& s = block.Strings[static_cast<std::size_t>(row.Id)];
-    s.Translation = row.Translation;
+    s.Translation = std::move(row.Translation);
     s.Fuzzy = row.Fuzzy;
     s.Line = row.Line;
   }
-  block.ScriptFile = script.File;
+  block.ScriptFile = std::move(script.File);
 }
 
 std::vector<ScriptFile> Session::ScriptFilesOf(const SessionBlock& block,

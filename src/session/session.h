@@ -151,7 +151,7 @@ class Session {
 
  private:
   static void CheckScript(const SessionBlock& block, const BlockScript& script);
-  static void ApplyScript(SessionBlock& block, const BlockScript& script);
+  static void ApplyScript(SessionBlock& block, BlockScript&& script);
 
   std::shared_ptr<const ProjectImage> m_image;
   std::vector<SessionBlock> m_blocks;

@@ -190,11 +190,14 @@ LookupItem CompiledTable::ItemOf(const TableEntry& e) const {
 }
 
 const TableEntry* CompiledTable::Match(const std::uint8_t* bytes, std::size_t available) const {
-  const LookupItem* item = Lookup()(bytes, available);
-  if (item->Kind == TokenKind::kRaw) return nullptr;
+  return EntryOf(*Lookup()(bytes, available));
+}
+
+const TableEntry* CompiledTable::EntryOf(const LookupItem& item) const {
+  if (item.Kind == TokenKind::kRaw) return nullptr;
   // Entries are stored in buffer order: the item's text tells its entry.
   const auto it = std::lower_bound(
-      m_entries.begin(), m_entries.end(), item->ShownAt,
+      m_entries.begin(), m_entries.end(), item.ShownAt,
       [](const TableEntry& e, std::uint32_t shownAt) { return e.ShownAt < shownAt; });
   return &*it;
 }

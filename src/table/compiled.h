@@ -128,6 +128,8 @@ class CompiledTable {
   // `available` may be read, or nullptr. (The lookup reads the first eight
   // of them at once when there are that many.)
   const TableEntry* Match(const std::uint8_t* bytes, std::size_t available) const;
+  // The entry a lookup item stands for; nullptr for a byte shown raw.
+  const TableEntry* EntryOf(const LookupItem& item) const;
 
   // The lookup as plain pointers, for a loop to keep in registers: the text
   // it writes could alias the table's members as far as the compiler knows.
