@@ -192,30 +192,6 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
   return kExitOk;
 }
 
-namespace {
-
-// A block's script in the folder, read when it is there; refused when it is
-// in another format than the one being written (the folder would hold two).
-std::optional<BlockScript> OldScript(const std::filesystem::path& folder, const SessionBlock& block,
-                                     ScriptFormat format) {
-  const std::string& name = block.Settings->Name;
-  const std::optional<std::filesystem::path> found = FindBlockScript(folder, name);
-  if (!found) return std::nullopt;
-  if (found->filename() != name + FormatExtension(format)) {
-    throw AppError(kErrBadInput, "Ya hay un guion del bloque " + name + " en otro formato: " +
-                                     found->string() + ". Vuelque en ese formato (--format) o "
-                                     "en otra carpeta; no se ha escrito nada.");
-  }
-  return ReadScriptFile(*found, name);
-}
-
-bool HoldsTranslations(const BlockScript& script) {
-  return std::any_of(script.Strings.begin(), script.Strings.end(),
-                     [](const StringRecord& s) { return !s.Translation.empty(); });
-}
-
-}  // namespace
-
 int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& stop,
                    std::ostream& out, std::ostream& err, bool progress) {
   std::optional<ScriptFormat> chosen;
@@ -239,68 +215,34 @@ int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& s
     const std::filesystem::path folder =
         options.Out.value_or(project.Scripts.value_or(std::filesystem::path("Scripts")));
 
-    // The scripts already there: never replaced while they hold
+    // The scripts already there are never replaced while they hold
     // translations, unless carried over.
-    std::vector<std::vector<std::string>> warnings(session.Blocks().size());
-    std::vector<std::pair<std::filesystem::path, std::string>> lostFiles;
-    std::vector<std::int64_t> kept(session.Blocks().size(), 0);
-    for (std::size_t b = 0; b < session.Blocks().size(); ++b) {
-      SessionBlock& block = session.Blocks()[b];
-      warnings[b] = block.Warnings;
-      const std::optional<BlockScript> old = OldScript(folder, block, format);
-      if (!old || !HoldsTranslations(*old)) continue;
-      if (!options.Update) {
-        throw AppError(kErrBadInput,
-                       old->File + " tiene traducciones y volcar de nuevo las perdería; no se ha "
-                                   "escrito nada. Use --update para conservarlas en el nuevo "
-                                   "volcado, u otra carpeta (--out).");
-      }
-      CarriedOver carried = session.CarryOver(block, *old, format == ScriptFormat::kPo);
-      kept[b] = carried.Kept;
-      warnings[b].insert(warnings[b].end(), carried.Warnings.begin(), carried.Warnings.end());
-      if (!carried.Lost.empty()) {
-        // Added to what earlier updates lost: nothing there is dropped.
-        const std::filesystem::path lost = folder / (block.Settings->Name + ".lost.tsv");
-        std::string text = WriteTsv(BlockScript{block.Settings->Name, carried.Lost, {}});
-        std::error_code ec;
-        if (std::filesystem::exists(lost, ec)) {
-          std::string before = ReadWholeFile(lost);
-          if (!before.empty() && before.back() != '\n') before += '\n';
-          text = before + text.substr(text.find('\n') + 1);
-        }
-        lostFiles.emplace_back(lost, std::move(text));
-      }
-    }
+    const DumpPlan plan = session.PlanDump(folder, format, options.Update);
     if (stop.load()) {
       host.Erase();
       out << "Proceso cancelado. No se ha escrito ningún guion." << std::endl;
       return kExitCancelled;
     }
-
-    // The files, each whole or not at all; the translations kept aside
-    // before the scripts that no longer hold them.
-    const std::vector<ScriptFile> files = session.ScriptFiles(format);
+    // The files, each whole or not at all.
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) ThrowSystemError(ec, true);
-    for (const auto& [path, text] : lostFiles)
+    for (const auto& [path, text] : plan.Files)
       WriteFileWhole(path, {text});
-    for (const ScriptFile& file : files)
-      WriteFileWhole(folder / file.Name, {file.Text});
     host.Erase();
 
     std::size_t strings = 0, pointers = 0, warned = 0;
     for (std::size_t b = 0; b < session.Blocks().size(); ++b) {
       const SessionBlock& block = session.Blocks()[b];
-      for (const std::string& w : warnings[b])
+      for (const std::string& w : plan.Warnings[b])
         err << "Aviso: " << w << '\n';
       out << block.Settings->Name << ": " << block.Strings.size() << " textos, "
-          << block.PointerTable.size() << " punteros, " << warnings[b].size() << " avisos";
-      if (options.Update) out << ", " << kept[b] << " traducciones conservadas";
+          << block.PointerTable.size() << " punteros, " << plan.Warnings[b].size() << " avisos";
+      if (options.Update) out << ", " << plan.Kept[b] << " traducciones conservadas";
       out << '\n';
       strings += block.Strings.size();
       pointers += block.PointerTable.size();
-      warned += warnings[b].size();
+      warned += plan.Warnings[b].size();
     }
     out << "Volcado terminado: " << session.Blocks().size() << " bloques, " << strings
         << " textos, " << pointers << " punteros, " << warned << " avisos." << std::endl;

@@ -446,7 +446,10 @@ const ProjectTable* Project::FindTable(const std::string& name) const {
 }
 
 Project LoadProject(const std::filesystem::path& file) {
-  const std::string text = ReadWholeFile(file);
+  return ParseProject(ReadWholeFile(file), file);
+}
+
+Project ParseProject(std::string_view text, const std::filesystem::path& file) {
   Project project;
   project.File = file;
   toml::table root;
@@ -454,9 +457,10 @@ Project LoadProject(const std::filesystem::path& file) {
     root = toml::parse(text, std::string_view(file.string()));
   } catch (const toml::parse_error& e) {
     // The parser's own detail is in English; the place is what the user needs.
-    throw AppError(kErrBadInput, PlaceText(project, PlaceOf(e.source())) +
-                                     ": sintaxis TOML no válida (" + std::string(e.description()) +
-                                     "); se esperaba un archivo TOML 1.0");
+    const SourcePlace place = PlaceOf(e.source());
+    throw AppError::At(kErrBadInput, {file.string(), place.Line, place.Column},
+                       "sintaxis TOML no válida (" + std::string(e.description()) +
+                           "); se esperaba un archivo TOML 1.0");
   }
   ProjectReader(file, project).Run(root);
   return project;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "address/address_map.h"
@@ -86,6 +87,8 @@ struct Project {
 // link); file errors as AppErrors (53, 70, 75, 76). Defaults are filled in:
 // a pointer table without `stride` gets its size.
 Project LoadProject(const std::filesystem::path& file);
+// The same for the text of a project file that is (or will be) `file`.
+Project ParseProject(std::string_view text, const std::filesystem::path& file);
 
 // Checks what needs the ROM's size: pointer tables, ranges and free regions
 // inside the file, free regions not overlapping each other. Same errors.

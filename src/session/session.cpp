@@ -8,6 +8,7 @@
 #include "hex/hex.h"
 #include "project/widths.h"
 #include "scripts/script_text.h"
+#include "scripts/tsv.h"
 #include "table/extended_loader.h"
 #include "table/loader.h"
 
@@ -369,6 +370,68 @@ CarriedOver Session::CarryOver(SessionBlock& block, const BlockScript& old, bool
                    : "; se conservan sus traducciones: revíselas."));
   }
   return result;
+}
+
+namespace {
+
+// A block's script in the folder, read when it is there; refused when it is
+// in another format than the one being written (the folder would hold two).
+std::optional<BlockScript> OldScript(const std::filesystem::path& folder, const SessionBlock& block,
+                                     ScriptFormat format) {
+  const std::string& name = block.Settings->Name;
+  const std::optional<std::filesystem::path> found = FindBlockScript(folder, name);
+  if (!found) return std::nullopt;
+  if (found->filename() != name + FormatExtension(format)) {
+    throw AppError(kErrBadInput, "Ya hay un guion del bloque " + name + " en otro formato: " +
+                                     found->string() + ". Vuelque en ese formato (--format) o "
+                                     "en otra carpeta; no se ha escrito nada.",
+                   {found->string()});
+  }
+  return ReadScriptFile(*found, name);
+}
+
+bool HoldsTranslations(const BlockScript& script) {
+  return std::any_of(script.Strings.begin(), script.Strings.end(),
+                     [](const StringRecord& s) { return !s.Translation.empty(); });
+}
+
+}  // namespace
+
+DumpPlan Session::PlanDump(const std::filesystem::path& folder, ScriptFormat format, bool update) {
+  DumpPlan plan;
+  plan.Warnings.resize(m_blocks.size());
+  plan.Kept.assign(m_blocks.size(), 0);
+  for (std::size_t b = 0; b < m_blocks.size(); ++b) {
+    SessionBlock& block = m_blocks[b];
+    plan.Warnings[b] = block.Warnings;
+    const std::optional<BlockScript> old = OldScript(folder, block, format);
+    if (!old || !HoldsTranslations(*old)) continue;
+    if (!update) {
+      throw AppError(kErrBadInput,
+                     old->File + " tiene traducciones y volcar de nuevo las perdería; no se ha "
+                                 "escrito nada. Use --update para conservarlas en el nuevo "
+                                 "volcado, u otra carpeta (--out).",
+                     {old->File});
+    }
+    CarriedOver carried = CarryOver(block, *old, format == ScriptFormat::kPo);
+    plan.Kept[b] = carried.Kept;
+    plan.Warnings[b].insert(plan.Warnings[b].end(), carried.Warnings.begin(),
+                            carried.Warnings.end());
+    if (carried.Lost.empty()) continue;
+    // Added to what earlier updates lost: nothing there is dropped.
+    const std::filesystem::path lost = folder / (block.Settings->Name + ".lost.tsv");
+    std::string text = WriteTsv(ScriptView{block.Settings->Name, carried.Lost});
+    std::error_code ec;
+    if (std::filesystem::exists(lost, ec)) {
+      std::string before = ReadWholeFile(lost);
+      if (!before.empty() && before.back() != '\n') before += '\n';
+      text = before + text.substr(text.find('\n') + 1);
+    }
+    plan.Files.emplace_back(lost, std::move(text));
+  }
+  for (ScriptFile& file : ScriptFiles(format))
+    plan.Files.emplace_back(folder / file.Name, std::move(file.Text));
+  return plan;
 }
 
 SessionInsertion Session::Insert(EncodeCache* cache, bool strict) const {

@@ -91,6 +91,16 @@ struct SessionInsertion {
   std::vector<std::string> LineWarnings;
 };
 
+// The files of a project dump, made before any is written.
+struct DumpPlan {
+  // Translations kept aside (<block>.lost.tsv, with what earlier updates
+  // kept there), then every block's script files: written in this order, so
+  // that a translation is on disk before the script that drops it.
+  std::vector<std::pair<std::filesystem::path, std::string>> Files;
+  std::vector<std::vector<std::string>> Warnings;  // by block: its dump's, then its carrying over's
+  std::vector<std::int64_t> Kept;                  // by block: translations carried over
+};
+
 // What carrying an old script over did to one block.
 struct CarriedOver {
   std::int64_t Kept = 0;                // translations carried onto a string
@@ -142,6 +152,16 @@ class Session {
   // in a warning otherwise. Translations of offsets without a string now are
   // lost to the block: given back, and reported each in a warning.
   CarriedOver CarryOver(SessionBlock& block, const BlockScript& old, bool markFuzzy);
+
+  // The files that dumping the session's blocks into `folder` in `format`
+  // writes. A script already there that holds translations is never
+  // replaced, unless `update`: then its translations are carried over
+  // (CarryOver), and those that no longer have a string are added to
+  // <block>.lost.tsv. AppError kErrBadInput naming the file when a script
+  // holds translations and not `update`, or when the folder holds a block's
+  // script in another format (it would hold two); errors of reading the
+  // old scripts as they are.
+  DumpPlan PlanDump(const std::filesystem::path& folder, ScriptFormat format, bool update);
 
   // Inserts every block's strings (as InsertStrings does, through `cache`
   // when given), then checks line limits: a warning for each line wider than

@@ -140,7 +140,9 @@ TEST(DumpUpdate, KeepsEveryTranslationMarksChangedOriginalsAndKeepsTheLostOnes) 
       EXPECT_EQ(s.Translation, expected) << "string " << s.Id;
       const bool originalChanged = was && !was->Translation.empty() && was->Original != s.Original;
       if (originalChanged) changed.push_back(s.Id);
-      if (format == ScriptFormat::kPo) EXPECT_EQ(s.Fuzzy, originalChanged) << "string " << s.Id;
+      if (format == ScriptFormat::kPo) {
+        EXPECT_EQ(s.Fuzzy, originalChanged) << "string " << s.Id;
+      }
     }
     if (!changed.empty()) {
       ++changedRounds;
@@ -182,7 +184,7 @@ TEST(DumpUpdate, LostTranslationsOfSeveralUpdatesAddUp) {
   TempFolder folder;
   Install(folder.Path(), MakeVersion({"AB", "CD", "EF"}, false));
   ASSERT_EQ(Dump(folder.Path(), ScriptFormat::kTsv, false), 0);
-  for (const std::string& drop : {"AB", "CD"}) {
+  for (const std::string drop : {"AB", "CD"}) {
     Session s = Session::Open(folder.Path() / "p.toml", {});
     for (StringRecord& r : s.Blocks()[0].Strings)
       r.Translation = "x" + r.Original;

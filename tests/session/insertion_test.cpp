@@ -284,7 +284,7 @@ TEST(Insertion, RangeBlockStringsStayAtTheirOffsetsAndTooLongOnesAreAllRefused) 
     Generate(g, map, size, round % 2 == 1, rng, true);
     Session session = Session::Open(g.ProjectFile, {});
     const ProjectBlock& pointed = session.Settings().Blocks[0];
-    const ProjectBlock& range = session.Settings().Blocks[1];
+    ASSERT_TRUE(session.Settings().Blocks[1].Range);
     const std::vector<SessionBlock> dumps = session.Blocks();
     // The range block's dump says once that its free region is not used.
     EXPECT_EQ(std::count_if(dumps[1].Warnings.begin(), dumps[1].Warnings.end(),
