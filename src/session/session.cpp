@@ -537,6 +537,30 @@ Measurement Measurer::Measure(std::size_t block, std::size_t index, std::string_
   return m;
 }
 
+TextEncoder& Measurer::EncoderOf(const CompiledTable& table) {
+  auto it = m_encoders.find(&table);
+  if (it == m_encoders.end()) it = m_encoders.emplace(&table, TextEncoder(table)).first;
+  return it->second;
+}
+
+std::vector<int> Measurer::Widths(std::size_t block, std::string_view text) {
+  const SessionBlock& b = m_session->Blocks()[block];
+  std::string bytes;
+  if (EncoderOf(b.Table->Table).EncodeAppend(text, bytes)) {
+    std::vector<int> widths(1, 0);
+    for (const char c : text) {
+      if (c == '\n') {
+        widths.push_back(0);
+      } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+        ++widths.back();
+      }
+    }
+    return widths;
+  }
+  return LineWidths(*b.Table, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                        bytes.size()));
+}
+
 BlockFit Measurer::Fit(std::size_t block) {
   const SessionBlock& b = m_session->Blocks()[block];
   const std::size_t n = b.Strings.size();
@@ -589,10 +613,8 @@ Measurement Measurer::MeasureText(std::size_t block, std::size_t index,
   }
   const EncodeCache::Encoding* found = m_cache.Find(block, index, text.Text);
   if (!found) {
-    auto it = m_encoders.find(&b.Table->Table);
-    if (it == m_encoders.end()) it = m_encoders.emplace(&b.Table->Table, TextEncoder(b.Table->Table)).first;
     EncodeCache::Encoding encoding{text.Text, {}, {}};
-    encoding.Failure = it->second.EncodeAppend(text.Text, encoding.Bytes);
+    encoding.Failure = EncoderOf(b.Table->Table).EncodeAppend(text.Text, encoding.Bytes);
     m_cache.Store(block, index, std::move(encoding));
     found = m_cache.Find(block, index, text.Text);
   }

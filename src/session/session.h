@@ -209,6 +209,10 @@ class Measurer {
   // string inside an unchanged one that also stands unchanged counts once,
   // and a text that cannot be encoded counts its original's bytes.
   BlockFit Fit(std::size_t block);
+  // The widths of the lines of `text` as a string of the block would insert
+  // it, without taking it as any string's text; each line's characters when
+  // it cannot be encoded.
+  std::vector<int> Widths(std::size_t block, std::string_view text);
 
   EncodeCache& Cache() { return m_cache; }
 
@@ -219,6 +223,8 @@ class Measurer {
     std::int64_t Bytes = -1;  // -1: not measured yet
     bool Unchanged = true;
   };
+
+  TextEncoder& EncoderOf(const CompiledTable& table);
 
   const Session* m_session;
   EncodeCache m_cache;
