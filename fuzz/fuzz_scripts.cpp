@@ -1,14 +1,10 @@
 // The three script readers on arbitrary bytes: the first byte picks TSV, PO
-// (through a temporary file, as libgettextpo reads files) or Atlas. A reader
+// or Atlas. A reader
 // may only refuse with AppError; what it reads must be written and read back
 // to the same strings.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -33,18 +29,8 @@ bool Same(const BlockScript& a, const BlockScript& b) {
   return true;
 }
 
-const std::filesystem::path& PoFile() {
-  static const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("fuzz_scripts_" + std::to_string(getpid()) + ".po");
-  return path;
-}
-
 BlockScript ReadPoBytes(std::string_view bytes) {
-  {
-    std::ofstream out(PoFile(), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
-  return ReadPo(PoFile(), "d");
+  return ReadPo(bytes, "f.po", "d");
 }
 
 }  // namespace

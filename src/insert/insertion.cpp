@@ -255,7 +255,7 @@ BlockScript ReadBlockScript(const std::filesystem::path& folder, const std::stri
   const std::filesystem::path& path = found[0];
   BlockScript script;
   if (path.extension() == ".po") {
-    script = ReadPo(path, block);
+    script = ReadPo(ReadWholeFile(path), path.string(), block);
   } else if (path.extension() == ".tsv") {
     script = ReadTsv(ReadWholeFile(path), path.string(), block);
   } else {

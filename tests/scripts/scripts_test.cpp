@@ -92,10 +92,7 @@ void ExpectSameStrings(const BlockScript& expected, const BlockScript& read, boo
 }
 
 BlockScript ReadPoText(const std::string& text) {
-  TempFolder folder;
-  const auto file = folder.Path() / "dialogue.po";
-  WriteBytes(file, text);
-  return ReadPo(file, "dialogue");
+  return ReadPo(text, "dialogue.po", "dialogue");
 }
 
 // --- Round trips ---------------------------------------------------------------
@@ -238,7 +235,7 @@ TEST(PoFile, MsgfmtAcceptsIt) {
     s.Translation = s.Original, s.Fuzzy = true;
   WriteBytes(file, WritePo(script));
   EXPECT_EQ(std::system(command.c_str()), 0) << ReadBytes(file);
-  ExpectSameStrings(script, ReadPo(file, "dialogue"), true);
+  ExpectSameStrings(script, ReadPo(ReadBytes(file), file.string(), "dialogue"), true);
 }
 
 }  // namespace
