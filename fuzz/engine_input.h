@@ -1,13 +1,20 @@
-// How the engine fuzz targets cut their input: 8 bytes of settings, 2 bytes
-// of table length (little-endian, cut to what follows), the table file, then
-// the ROM, at most 8 KiB of it (the literal runs are slow by design).
+// What the two engine fuzz targets share: how they cut their input (8 bytes
+// of settings, 2 bytes of table length, little-endian, cut to what follows,
+// the table file, then the ROM, at most 8 KiB of it: the literal runs are
+// slow by design), and how they record a run.
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+
+#include "base/app_error.h"
+#include "extract/engine.h"
+#include "extract/run_fixtures.h"
 
 namespace romscriber::fuzzing {
 
@@ -26,6 +33,41 @@ inline std::optional<EngineInput> CutEngineInput(const std::uint8_t* data, std::
   if (input.Rom.empty()) return std::nullopt;
   if (input.Rom.size() > 8192) input.Rom.resize(8192);
   return input;
+}
+
+// A host that keeps the last progress text only: the literal runs show one
+// at every position, and RecordingHost keeping them all took a tenth of an
+// execution.
+class LastProgressHost : public RunHost {
+ public:
+  void ServiceEvents() override {}
+  void ShowProgress(const std::string& text) override { Last = text; }
+  std::string Last;
+};
+
+// One run as testing::RecordRun records it (scripts, result or error, last
+// progress; a stop after the `stopAtWrite`-th script, none for 0), through
+// LastProgressHost.
+template <class RunFn, class TableType>
+testing::RunOutcome RecordRun(RunFn run, const TableType& table, const RunSettings& settings,
+                              const std::string& rom, int stopAtWrite) {
+  std::atomic<bool> stop{false};
+  testing::CountingSource source(rom);
+  testing::RecordingSink sink;
+  sink.OnWrite = [&](std::size_t n) {
+    if (static_cast<int>(n) == stopAtWrite) stop = true;
+  };
+  LastProgressHost host;
+  RunHooks hooks{source, sink, host, stop};
+  testing::RunOutcome out;
+  try {
+    out.Result = run(table, settings, hooks);
+  } catch (const AppError& e) {
+    out.ErrorNumber = e.Number();
+  }
+  out.Scripts = std::move(sink.Scripts);
+  out.LastProgress = std::move(host.Last);
+  return out;
 }
 
 }  // namespace romscriber::fuzzing
