@@ -93,6 +93,20 @@ class FirstRows {
       const auto v = CodeValue(table.SingleCodes[slot], 1);
       if (v && m_single[*v] < 0) m_single[*v] = static_cast<int>(slot);
     }
+    for (std::size_t b = 0; b < 256; ++b) {
+      m_singleShown[b].reset();
+      if (m_single[b] < 0) continue;
+      const std::string& text = table.SingleTexts[static_cast<std::size_t>(m_single[b])];
+      if (text == kEndText) {
+        m_singleShown[b] = "<$END>";
+      } else if (text == kPauseText) {
+        m_singleShown[b] = "<$WAIT>";
+      } else if (text == kLineBreakText) {
+        m_singleShown[b] = "\r\n";
+      } else {
+        m_singleShown[b] = text;
+      }
+    }
     const std::size_t doubles = UsedRows(table.DoubleCodes);
     for (std::size_t row = 0; row < doubles; ++row) {
       const auto v = CodeValue(table.DoubleCodes[row], 2);
@@ -112,7 +126,9 @@ class FirstRows {
     std::sort(m_triple.begin(), m_triple.end());
   }
 
-  int Single(std::uint8_t b) const { return m_single[b]; }
+  // What the first slot of a byte's code shows: its text, or how the end,
+  // pause and line-break entries show; nothing when no slot has its code.
+  std::optional<std::string_view> Single(std::uint8_t b) const { return m_singleShown[b]; }
   int Double(std::uint32_t v) const { return m_double[v]; }
   int Triple(std::uint32_t v) const {
     if (!m_tripleValues.Contains(v)) return -1;  // most bytes begin no three-byte code
@@ -123,6 +139,7 @@ class FirstRows {
 
  private:
   std::array<int, 256> m_single{};
+  std::array<std::optional<std::string_view>, 256> m_singleShown;
   std::vector<int> m_double;
   std::vector<std::uint32_t> m_touched;  // values set in m_double
   std::vector<std::pair<std::uint32_t, std::uint32_t>> m_triple;
@@ -157,16 +174,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (const int row = first.Double(std::uint32_t{p[0]} << 8 | p[1]); row >= 0)
         return {table.DoubleTexts[static_cast<std::size_t>(row)], 2};
     }
-    if (const int slot = first.Single(p[0]); slot >= 0) {
-      const std::string& text = table.SingleTexts[static_cast<std::size_t>(slot)];
-      if (text == kEndText) return {"<$END>", 1};
-      if (text == kPauseText) return {"<$WAIT>", 1};
-      if (text == kLineBreakText) return {"\r\n", 1};
-      return {text, 1};
-    }
+    if (const auto shown = first.Single(p[0])) return {*shown, 1};
     return {"", 0};
   };
+  // Positions go through the lookup decoding uses; single bytes through
+  // Match as well, which finds the entry of the lookup's answer.
+  const CompiledTable::Matcher lookup = compiled.Lookup();
   const auto check = [&](const std::uint8_t* p, std::size_t available) {
+    const LookupItem* item = lookup(p, available);
+    const auto [text, length] = expected(p, available);
+    if (length == 0 ? item->Kind != TokenKind::kRaw
+                    : (item->Kind == TokenKind::kRaw || item->KeySize != length ||
+                       std::string_view(compiled.Data() + item->ShownAt, item->ShownSize) != text))
+      std::abort();
+  };
+  const auto checkMatch = [&](const std::uint8_t* p, std::size_t available) {
     const TableEntry* e = compiled.Match(p, available);
     const auto [text, length] = expected(p, available);
     if (length == 0 ? e != nullptr
@@ -186,6 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t b = 0; b < kSingleSlots; ++b) {
     const auto byte = static_cast<std::uint8_t>(b);
     check(&byte, 1);
+    checkMatch(&byte, 1);
   }
   return 0;
 }
