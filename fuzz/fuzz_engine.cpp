@@ -12,7 +12,7 @@
 #include "engine_input.h"
 #include "extract/engine.h"
 #include "extract/literal_engine.h"
-#include "extract/run_fixtures.h"
+#include "reused_table.h"
 #include "table/loader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& tableBytes = input->Table;
   const std::string& rom = input->Rom;
 
-  Table table;
+  Table& table = fuzzing::ReusedTable();
   try {
     LoadTable(tableBytes, table);
   } catch (const AppError&) {
@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::min<std::int64_t>(romSize, settings.StartOffset + 1 + (data[5] | (data[6] << 8)));
   const int stopAt = data[7] % 8;  // 0: no stop
 
-  if (testing::RecordRun(RunExtraction, table, settings, rom, stopAt) !=
-      testing::RecordRun(testing::LiteralRun, table, settings, rom, stopAt))
+  if (fuzzing::RecordRun(RunExtraction, table, settings, rom, stopAt) !=
+      fuzzing::RecordRun(testing::LiteralRun, table, settings, rom, stopAt))
     std::abort();
   return 0;
 }

@@ -12,7 +12,6 @@
 #include "base/app_error.h"
 #include "engine_input.h"
 #include "extract/literal_engine.h"
-#include "extract/run_fixtures.h"
 #include "hex/hex.h"
 #include "table/extended_loader.h"
 
@@ -38,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::min<std::int64_t>(romSize, settings.StartOffset + 1 + (data[5] | (data[6] << 8)));
   const int stopAt = data[7] % 8;  // 0: no stop
 
-  if (testing::RecordRun(testing::EngineExtendedRun, table, settings, rom, stopAt) !=
-      testing::RecordRun(testing::LiteralExtendedRun, table, settings, rom, stopAt))
+  if (fuzzing::RecordRun(testing::EngineExtendedRun, table, settings, rom, stopAt) !=
+      fuzzing::RecordRun(testing::LiteralExtendedRun, table, settings, rom, stopAt))
     std::abort();
   return 0;
 }

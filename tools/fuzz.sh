@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a set time.
 #   tools/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]     (default 60; every target)
-# Prints executions and findings per target; crashing inputs are kept in
+# Prints executions, executions per second and findings per target (the
+# machine's load lowers the rate: see `uptime`); crashing inputs are kept in
 # build-fuzz/artifacts/<target>/ (copy each into fuzz/regressions/<target>/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,8 +34,9 @@ for t in "${targets[@]}"; do
   rc=$?
   set -e
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
+  rate=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
   found=$(find "$artifacts" -type f | wc -l)
-  echo "fuzz_$t: ${seconds}s, $execs executions, $found findings (exit $rc)"
+  echo "fuzz_$t: ${seconds}s, $execs executions ($rate/s), $found findings (exit $rc)"
   [ "$rc" -eq 0 ] && [ "$found" -eq 0 ] || status=1
 done
 exit $status

@@ -61,19 +61,31 @@ std::optional<std::filesystem::path> FindBlockScript(const std::filesystem::path
   return found[0];
 }
 
-BlockScript ReadScriptFile(const std::filesystem::path& path, const std::string& block) {
+BlockScript ReadScript(ScriptFormat format, std::string_view bytes, const std::string& fileName,
+                       const std::string& block) {
   BlockScript script;
-  const std::string extension = path.extension().string();
-  if (extension == FormatExtension(ScriptFormat::kPo)) {
-    script = ReadPo(path, block);
-  } else if (extension == FormatExtension(ScriptFormat::kTsv)) {
-    script = ReadTsv(ReadWholeFile(path), path.string(), block);
-  } else {
-    script = ReadAtlas(ReadWholeFile(path), path.string(), block);
+  switch (format) {
+    case ScriptFormat::kPo:
+      script = ReadPo(bytes, fileName, block);
+      break;
+    case ScriptFormat::kTsv:
+      script = ReadTsv(bytes, fileName, block);
+      break;
+    case ScriptFormat::kAtlas:
+      script = ReadAtlas(bytes, fileName, block);
+      break;
   }
-  script.File = path.string();
+  script.File = fileName;
   script.Block = block;
   return script;
+}
+
+BlockScript ReadScriptFile(const std::filesystem::path& path, const std::string& block) {
+  const std::string extension = path.extension().string();
+  ScriptFormat format = ScriptFormat::kAtlas;
+  for (const ScriptFormat f : kFormats)
+    if (extension == FormatExtension(f)) format = f;
+  return ReadScript(format, ReadWholeFile(path), path.string(), block);
 }
 
 std::vector<ScriptFile> WriteBlockScript(ScriptFormat format, const ScriptContext& context,

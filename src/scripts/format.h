@@ -4,7 +4,8 @@
 //   FormatName / FormatByName   "atlas", "tsv", "po"
 //   FormatExtension             ".txt", ".tsv", ".po"
 //   FindBlockScript             the one script of a block in a folder
-//   ReadScriptFile              a block's script, whatever its format
+//   ReadScript                  a block's script from its bytes
+//   ReadScriptFile              a block's script file, its format by its extension
 //   ScriptContext               what writing a block's script needs
 //   WriteBlockScript            a block's script files (Atlas: also its table)
 #pragma once
@@ -33,6 +34,11 @@ const char* FormatExtension(ScriptFormat format);
 // one (which one would be meant cannot be told).
 std::optional<std::filesystem::path> FindBlockScript(const std::filesystem::path& folder,
                                                      const std::string& block);
+
+// Reads the bytes of a block's script in `format`; `fileName` names it in
+// messages.
+BlockScript ReadScript(ScriptFormat format, std::string_view bytes, const std::string& fileName,
+                       const std::string& block);
 
 // Reads a block's script file, its format told by its extension. The
 // strings carry what the file says of them (ids, offsets, pointer offsets,

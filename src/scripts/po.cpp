@@ -1,8 +1,11 @@
 #include "scripts/po.h"
 
 #include <gettext-po.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdlib>
 #include <memory>
@@ -11,7 +14,6 @@
 #include <vector>
 
 #include "base/app_error.h"
-#include "base/file_io.h"
 #include "scripts/script_text.h"
 
 namespace romscriber {
@@ -148,11 +150,52 @@ po_file_t ReadPoFile(const char* path, ReadProblem* problem) {
   return file;
 }
 
-struct PoFileDeleter {
-  void operator()(po_file_t f) const { po_file_free(f); }
-};
 struct IteratorDeleter {
   void operator()(po_message_iterator_t it) const { po_message_iterator_free(it); }
+};
+using MessageIterator = std::unique_ptr<struct po_message_iterator, IteratorDeleter>;
+
+// po_file_free frees every message but not its msgctxt (gettext's
+// message_free leaves it out); setting it to nothing first frees it, so that
+// a file of many entries leaves nothing behind.
+struct PoFileDeleter {
+  void operator()(po_file_t f) const {
+    for (const char* const* domain = po_file_domains(f); domain != nullptr && *domain != nullptr;
+         ++domain) {
+      const MessageIterator it(po_message_iterator(f, *domain));
+      for (po_message_t m = po_next_message(it.get()); m != nullptr; m = po_next_message(it.get()))
+        po_message_set_msgctxt(m, nullptr);
+    }
+    po_file_free(f);
+  }
+};
+
+// The bytes as a file libgettextpo can open by name: an anonymous file in
+// memory (memfd), named by its /proc/self/fd path, closed when done.
+class MemoryFile {
+ public:
+  explicit MemoryFile(std::string_view bytes) : m_fd(memfd_create("romscriber-po", MFD_CLOEXEC)) {
+    if (m_fd < 0) throw AppError(kErrPathFileAccess);
+    for (std::size_t done = 0; done < bytes.size();) {
+      const ssize_t n = write(m_fd, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        close(m_fd);
+        throw AppError(kErrPathFileAccess);
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    m_path = "/proc/self/fd/" + std::to_string(m_fd);
+  }
+  ~MemoryFile() { close(m_fd); }
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+
+  const std::string& Path() const { return m_path; }
+
+ private:
+  int m_fd;
+  std::string m_path;
 };
 
 // Line of each entry's msgid keyword (obsolete ones included), in file order:
@@ -220,15 +263,22 @@ bool ParsePlace(std::string_view comments, StringRecord& s) {
 }
 
 // libgettextpo hands out some strings as const that are fresh copies for the
-// caller to free: the header (po_file_domain_header) and the extracted
-// comments when there are any (po_message_extracted_comments gives a static
-// "" when there are none).
-struct FreeGettextString {
+// caller to free, each in its own way:
+// - po_file_domain_header: a copy of the header entry's msgstr whenever there
+//   is a header entry, even an empty one (msgstr ""), or nullptr;
+// - po_message_extracted_comments: a static "" when the entry has no "#."
+//   line, else the lines joined, each ended by '\n' (never empty, even for a
+//   bare "#.").
+struct FreeHeader {
+  void operator()(const char* s) const { std::free(const_cast<char*>(s)); }
+};
+using HeaderString = std::unique_ptr<const char, FreeHeader>;
+struct FreeExtractedComments {
   void operator()(const char* s) const {
-    if (s != nullptr && *s != '\0') std::free(const_cast<char*>(s));
+    if (*s != '\0') std::free(const_cast<char*>(s));
   }
 };
-using GettextString = std::unique_ptr<const char, FreeGettextString>;
+using ExtractedComments = std::unique_ptr<const char, FreeExtractedComments>;
 
 bool IsUtf8Charset(const char* header) {
   if (header == nullptr) return true;
@@ -282,14 +332,15 @@ std::string WritePo(const ScriptView& script) {
   return out;
 }
 
-BlockScript ReadPo(const std::filesystem::path& file, const std::string& blockName) {
-  const std::string name = file.string();
-  const std::string bytes = ReadWholeFile(file);  // file errors as their own numbers
+BlockScript ReadPo(std::string_view bytes, const std::string& fileName,
+                   const std::string& blockName) {
+  const std::string& name = fileName;
   if (const auto bad = FirstInvalidUtf8(bytes))
     RefuseAt(name, LineAt(bytes, *bad), "el archivo debe estar en UTF-8");
 
   ReadProblem problem;
-  std::unique_ptr<struct po_file, PoFileDeleter> po(ReadPoFile(name.c_str(), &problem));
+  const MemoryFile file(bytes);
+  std::unique_ptr<struct po_file, PoFileDeleter> po(ReadPoFile(file.Path().c_str(), &problem));
   if (problem.Found)
     RefuseAt(name, static_cast<int>(problem.Line),
              "gettext no puede leer el archivo PO: " + problem.Text);
@@ -302,7 +353,7 @@ BlockScript ReadPo(const std::filesystem::path& file, const std::string& blockNa
                "el archivo tiene el dominio \"" + std::string(*domains) +
                    "\"; solo se admite el dominio por omisión (sin línea domain)");
   }
-  const GettextString header(po_file_domain_header(po.get(), nullptr));
+  const HeaderString header(po_file_domain_header(po.get(), nullptr));
   if (!IsUtf8Charset(header.get()))
     RefuseAt(name, 0, "la cabecera debe decir charset=UTF-8 en Content-Type");
 
@@ -311,8 +362,7 @@ BlockScript ReadPo(const std::filesystem::path& file, const std::string& blockNa
   script.Block = blockName;
   std::set<int> ids;
   const std::string prefix = blockName + "/";
-  const std::unique_ptr<struct po_message_iterator, IteratorDeleter> it(
-      po_message_iterator(po.get(), nullptr));
+  const MessageIterator it(po_message_iterator(po.get(), nullptr));
   std::size_t index = 0;
   for (po_message_t m = po_next_message(it.get()); m != nullptr;
        m = po_next_message(it.get()), ++index) {
@@ -341,7 +391,7 @@ BlockScript ReadPo(const std::filesystem::path& file, const std::string& blockNa
     StringRecord s;
     s.Id = *id;
     s.Line = line;
-    const GettextString comments(po_message_extracted_comments(m));
+    const ExtractedComments comments(po_message_extracted_comments(m));
     if (!ParsePlace(comments ? comments.get() : "", s))
       RefuseAt(name, line,
                "falta el comentario \"#. offset HEX\" (o \"#. offset HEX, pointers HEX HEX...\") "

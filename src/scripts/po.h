@@ -17,8 +17,8 @@
 // as some text), so writing one is refused rather than dropped.
 #pragma once
 
-#include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "scripts/script.h"
 
@@ -29,12 +29,16 @@ namespace romscriber {
 // which PO cannot carry.
 std::string WritePo(const ScriptView& script);
 
-// Reads a PO file through libgettextpo. Refuses, with AppError kErrBadInput
-// and "FILE:LINE: ...": whatever gettext cannot read (with its own words), a
-// file that is not UTF-8, an entry without msgctxt "<blockName>/<id>" or with
-// another block, a bad or repeated id, plural forms, a missing or bad
-// "#. offset ..." comment. Obsolete (#~) entries are passed over. File errors
-// are AppErrors 53, 70, 75, 76.
-BlockScript ReadPo(const std::filesystem::path& file, const std::string& blockName);
+// Reads the bytes of a PO file through libgettextpo, which reads only files:
+// they are handed to it as an anonymous file in memory (memfd), never written
+// to disk. `fileName` names the file in messages; the result's Block is
+// `blockName` and each string's Line is the line of its msgid. Refuses, with
+// AppError kErrBadInput and "FILE:LINE: ...": whatever gettext cannot read
+// (with its own words), a file that is not UTF-8, an entry without msgctxt
+// "<blockName>/<id>" or with another block, a bad or repeated id, plural
+// forms, a missing or bad "#. offset ..." comment. Obsolete (#~) entries are
+// passed over. AppError 75 when the file in memory cannot be made.
+BlockScript ReadPo(std::string_view bytes, const std::string& fileName,
+                   const std::string& blockName);
 
 }  // namespace romscriber

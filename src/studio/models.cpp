@@ -1,6 +1,7 @@
 #include "studio/models.h"
 
 #include <QBrush>
+#include <QCoreApplication>
 #include <QColor>
 
 #include "hex/hex.h"

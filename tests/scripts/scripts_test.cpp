@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/app_error.h"
@@ -92,10 +93,7 @@ void ExpectSameStrings(const BlockScript& expected, const BlockScript& read, boo
 }
 
 BlockScript ReadPoText(const std::string& text) {
-  TempFolder folder;
-  const auto file = folder.Path() / "dialogue.po";
-  WriteBytes(file, text);
-  return ReadPo(file, "dialogue");
+  return ReadPo(text, "dialogue.po", "dialogue");
 }
 
 // --- Round trips ---------------------------------------------------------------
@@ -239,7 +237,34 @@ TEST(PoFile, MsgfmtAcceptsIt) {
     s.Translation = s.Original, s.Fuzzy = true;
   WriteBytes(file, WritePo(script));
   EXPECT_EQ(std::system(command.c_str()), 0) << ReadBytes(file);
-  ExpectSameStrings(script, ReadPo(file, "dialogue"), true);
+  ExpectSameStrings(script, ReadPo(ReadBytes(file), file.string(), "dialogue"), true);
+}
+
+// libgettextpo reads the bytes from a file in memory under a name of its own;
+// every refusal, gettext's own words included, names the file the caller
+// gave, with the line gettext or the reader found.
+TEST(PoFile, RefusalsNameTheFileGiven) {
+  const std::string head = "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {head + "msgctxt \"d/0\"\nmsgid \"a\nmsgstr \"\"\n", "juego/dialogo.po:6: gettext"},
+      {head + "#. offset 10\nmsgctxt \"d/0\"\nmsgid \"a\"\nmsgstr \"\"\n\n"
+              "#. offset 11\nmsgctxt \"d/0\"\nmsgid \"b\"\nmsgstr \"\"\n",
+       "juego/dialogo.po:11: "},
+      {head + "msgctxt \"d/0\"\nmsgid \"\xC3\x28\"\nmsgstr \"\"\n", "juego/dialogo.po:5: "},
+      {"domain \"otro\"\nmsgid \"a\"\nmsgstr \"\"\n", "juego/dialogo.po: "},
+      {"msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=ISO-8859-1\\n\"\n",
+       "juego/dialogo.po: "}};
+  for (const auto& [text, start] : cases) {
+    SCOPED_TRACE(text);
+    try {
+      ReadPo(text, "juego/dialogo.po", "d");
+      ADD_FAILURE() << "read without refusal";
+    } catch (const AppError& e) {
+      EXPECT_EQ(e.Number(), kErrBadInput);
+      EXPECT_EQ(e.Description().rfind(start, 0), 0u) << e.Description();
+      EXPECT_EQ(e.Description().find("/proc/"), std::string::npos) << e.Description();
+    }
+  }
 }
 
 }  // namespace
