@@ -90,16 +90,18 @@ TranslationEditor::TranslationEditor(QWidget* parent)
     : QPlainTextEdit(parent), m_highlighter(new TextHighlighter(document())) {
   setTabChangesFocus(true);
   connect(this, &QPlainTextEdit::textChanged, this, [this] {
-    if (!m_showing) emit Edited(toPlainText());
+    const QString text = toPlainText();
+    if (text == m_last) return;
+    m_last = text;
+    emit Edited(text);
   });
 }
 
 void TranslationEditor::Show(const QString& text) {
+  m_last = text;
   if (toPlainText() == text) return;
-  m_showing = true;
   setPlainText(text);
   moveCursor(QTextCursor::End);
-  m_showing = false;
 }
 
 }  // namespace romscriber::studio

@@ -33,7 +33,9 @@ class TextHighlighter : public QSyntaxHighlighter {
 };
 
 // A plain-text editor whose line breaks are the text's own; it says when the
-// translator changed the text, not when the window did.
+// translator changed the text, not when the window did (showing another
+// text) nor when only its colours changed (Qt reports those as changes of
+// the document too).
 class TranslationEditor : public QPlainTextEdit {
   Q_OBJECT
 
@@ -50,7 +52,7 @@ class TranslationEditor : public QPlainTextEdit {
 
  private:
   TextHighlighter* m_highlighter;
-  bool m_showing = false;
+  QString m_last;  // the text as last shown or reported
 };
 
 }  // namespace romscriber::studio

@@ -1,11 +1,11 @@
 // romscriber-studio [PROJECT]: the translator's window over the whole loop.
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
 
 #include "studio/dialogs.h"
+#include "studio/language.h"
 #include "studio/studio_icon.h"
 #include "studio/studio_window.h"
 #include "version.h"
@@ -22,11 +22,9 @@ int main(int argc, char** argv) {
   // translation, any other locale the Spanish texts.
   QTranslator studio;
   QTranslator qt;
-  if (QLocale().language() == QLocale::English) {
-    if (studio.load(QStringLiteral(":/i18n/romscriber-studio_en.qm"))) app.installTranslator(&studio);
-    if (qt.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-      app.installTranslator(&qt);
+  if (romscriber::studio::LoadTranslations(QLocale(), studio, qt)) {
+    app.installTranslator(&studio);
+    app.installTranslator(&qt);
   }
 
   const QStringList args = QCoreApplication::arguments();

@@ -138,13 +138,16 @@ void WriteAll(const fs::path& folder, const std::vector<ScriptFile>& files) {
     WriteFileWhole(folder / f.Name, {f.Text});
 }
 
-// The texts of the table's control codes and end tokens, as the editor
-// colours them.
+// The texts of the table's control codes, end tokens and line-break tokens
+// (without the line break), as the editor colours them.
 QStringList TokensOf(const CompiledTable& table) {
   QStringList tokens;
   for (const TableEntry& e : table.Entries()) {
-    if (e.Kind != TokenKind::kControl && e.Kind != TokenKind::kEnd) continue;
+    if (e.Kind != TokenKind::kControl && e.Kind != TokenKind::kEnd &&
+        e.Kind != TokenKind::kLineBreak)
+      continue;
     QString shown = Utf8(table.Shown(e));
+    shown.remove(QLatin1Char('\n'));
     if (!shown.isEmpty() && !tokens.contains(shown)) tokens.push_back(shown);
   }
   return tokens;
@@ -188,7 +191,7 @@ void StudioWindow::BuildControls() {
   auto* searchRow = new QHBoxLayout();
   auto* searchLabel = new QLabel(tr("&Buscar:"), central);
   m_search = new QLineEdit(central);
-  m_search->setAccessibleName(tr("Buscar"));
+  m_search->setAccessibleName(QStringLiteral("Buscar"));
   m_search->setPlaceholderText(tr("en el original y la traducción"));
   m_search->setClearButtonEnabled(true);
   searchLabel->setBuddy(m_search);
@@ -196,7 +199,7 @@ void StudioWindow::BuildControls() {
   m_regex->setAccessibleName(tr("Expresión regular"));
   auto* filterLabel = new QLabel(tr("&Filtro:"), central);
   m_filterMode = new QComboBox(central);
-  m_filterMode->setAccessibleName(tr("Filtro"));
+  m_filterMode->setAccessibleName(QStringLiteral("Filtro"));
   m_filterMode->addItem(tr("todos"));
   m_filterMode->addItem(tr("sin traducir"));
   m_filterMode->addItem(tr("con problemas"));
@@ -220,7 +223,7 @@ void StudioWindow::BuildControls() {
 
   auto* split = new QSplitter(Qt::Horizontal, central);
   m_blocks = new QTableView(split);
-  m_blocks->setAccessibleName(tr("Bloques"));
+  m_blocks->setAccessibleName(QStringLiteral("Bloques"));
   m_blocks->setModel(m_blockModel);
   m_blocks->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_blocks->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -231,7 +234,7 @@ void StudioWindow::BuildControls() {
 
   auto* right = new QSplitter(Qt::Vertical, split);
   m_strings = new QTableView(right);
-  m_strings->setAccessibleName(tr("Textos"));
+  m_strings->setAccessibleName(QStringLiteral("Textos"));
   m_strings->setModel(m_filter);
   m_strings->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_strings->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -251,7 +254,7 @@ void StudioWindow::BuildControls() {
   auto* originalBox = new QVBoxLayout();
   auto* originalLabel = new QLabel(tr("Original:"), editors);
   m_original = new QPlainTextEdit(editors);
-  m_original->setAccessibleName(tr("Original"));
+  m_original->setAccessibleName(QStringLiteral("Original"));
   m_original->setReadOnly(true);
   new TextHighlighter(m_original->document());
   originalBox->addWidget(originalLabel);
@@ -259,7 +262,7 @@ void StudioWindow::BuildControls() {
   auto* translationBox = new QVBoxLayout();
   auto* translationLabel = new QLabel(tr("&Traducción:"), editors);
   m_translation = new TranslationEditor(editors);
-  m_translation->setAccessibleName(tr("Traducción"));
+  m_translation->setAccessibleName(QStringLiteral("Traducción"));
   translationLabel->setBuddy(m_translation);
   translationBox->addWidget(translationLabel);
   translationBox->addWidget(m_translation);
@@ -267,7 +270,7 @@ void StudioWindow::BuildControls() {
   texts->addLayout(translationBox);
   editorsLayout->addLayout(texts);
   m_meter = new QLineEdit(editors);
-  m_meter->setAccessibleName(tr("Medidor"));
+  m_meter->setAccessibleName(QStringLiteral("Medidor"));
   m_meter->setReadOnly(true);
   m_meter->setFrame(false);
   editorsLayout->addWidget(m_meter);
@@ -282,7 +285,7 @@ void StudioWindow::BuildControls() {
   setCentralWidget(central);
 
   m_status = new QLabel(statusBar());
-  m_status->setAccessibleName(tr("Estado"));
+  m_status->setAccessibleName(QStringLiteral("Estado"));
   m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
   m_progress = new QProgressBar(statusBar());
   m_progress->setAccessibleName(tr("Progreso"));
@@ -366,13 +369,21 @@ void StudioWindow::ShowWorkbench() {
   m_stringModel->SetWorkbench(m_bench.get());
   m_blocks->resizeColumnsToContents();
   if (m_bench && m_bench->BlockCount() > 0) m_blocks->selectRow(0);
-  m_strings->setColumnWidth(StringModel::kId, 56);
-  m_strings->setColumnWidth(StringModel::kOffset, 72);
-  m_strings->setColumnWidth(StringModel::kPointers, 64);
-  m_strings->setColumnWidth(StringModel::kOriginal, 260);
-  m_strings->setColumnWidth(StringModel::kTranslation, 260);
-  m_strings->setColumnWidth(StringModel::kBytes, 84);
-  m_strings->setColumnWidth(StringModel::kState, 150);
+  // The texts share what the numbers leave; no column is measured against
+  // its contents, which would read every row.
+  QHeaderView* header = m_strings->horizontalHeader();
+  const QFontMetrics metrics = m_strings->fontMetrics();
+  const auto fixed = [&](int column, const QString& widest) {
+    header->setSectionResizeMode(column, QHeaderView::Interactive);
+    m_strings->setColumnWidth(column, metrics.horizontalAdvance(widest) + 24);
+  };
+  fixed(StringModel::kId, QStringLiteral("00000"));
+  fixed(StringModel::kOffset, QStringLiteral("0000000"));
+  fixed(StringModel::kPointers, tr("Punteros"));
+  fixed(StringModel::kBytes, tr("%1 de %2").arg(8888).arg(8888));
+  fixed(StringModel::kState, StateText(State::kCannotEncode));
+  header->setSectionResizeMode(StringModel::kOriginal, QHeaderView::Stretch);
+  header->setSectionResizeMode(StringModel::kTranslation, QHeaderView::Stretch);
   if (m_filter->rowCount() > 0) m_strings->selectRow(0);
   ShowString();
 }
