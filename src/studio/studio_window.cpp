@@ -174,6 +174,9 @@ StudioWindow::~StudioWindow() {
   // Work under way finishes first: it may be writing a file.
   QThreadPool::globalInstance()->waitForDone();
   m_undo.clear();
+  // The views outlive the workbench while the window's children go.
+  m_stringModel->SetWorkbench(nullptr);
+  m_blockModel->SetWorkbench(nullptr);
 }
 
 // --- Layout -------------------------------------------------------------------
@@ -363,6 +366,14 @@ void StudioWindow::BuildMenus() {
 }
 
 // --- Showing --------------------------------------------------------------------
+
+void StudioWindow::ReplaceWorkbench(std::shared_ptr<Workbench> bench) {
+  // The history speaks of the strings being replaced; the old workbench goes
+  // only once the views show the new one.
+  m_undo.clear();
+  const std::shared_ptr<Workbench> old = std::exchange(m_bench, std::move(bench));
+  ShowWorkbench();
+}
 
 void StudioWindow::ShowWorkbench() {
   m_blockModel->SetWorkbench(m_bench.get());
@@ -739,12 +750,10 @@ void StudioWindow::OpenProject(const QString& file, std::function<void(bool)> do
           if (done) done(false);
           return;
         }
-        m_bench = outcome.Value->Bench;
+        ReplaceWorkbench(outcome.Value->Bench);
         m_projectFile = file;
         m_scripts = outcome.Value->Scripts;
         m_format = outcome.Value->Format;
-        m_undo.clear();
-        ShowWorkbench();
         Stamp();
         setWindowTitle(tr("%1 — Romscriber Studio").arg(QFileInfo(file).fileName()) + QStringLiteral("[*]"));
         setWindowModified(false);
@@ -979,9 +988,7 @@ void StudioWindow::Redump() {
             m_asker.Inform(this, tr("Volcar de nuevo"), outcome.Error);
             return;
           }
-          m_bench = outcome.Value->Bench;
-          m_undo.clear();
-          ShowWorkbench();
+          ReplaceWorkbench(outcome.Value->Bench);
           Stamp();
           SetStatus(tr("Volcado de nuevo: %1 avisos.").arg(outcome.Value->Warnings));
         });
@@ -1117,9 +1124,7 @@ void StudioWindow::CheckScriptsOnDisk() {
         }
         const int block = CurrentBlock();
         const int id = CurrentString();
-        m_bench = outcome.Value->Bench;
-        m_undo.clear();
-        ShowWorkbench();
+        ReplaceWorkbench(outcome.Value->Bench);
         if (block >= 0 && id >= 0) SelectString(block, id);
         Stamp();
         SetStatus(tr("Guiones cargados de nuevo."));

@@ -89,6 +89,7 @@ class StudioWindow : public QMainWindow {
  private:
   void BuildControls();
   void BuildMenus();
+  void ReplaceWorkbench(std::shared_ptr<Workbench> bench);
   void ShowWorkbench();
   void ShowString();
   void UpdateMeter();
