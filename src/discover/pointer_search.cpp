@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -21,6 +22,8 @@ namespace {
 constexpr std::int64_t kMaxGap = 0x1000;
 // Positions read at once for the proposals.
 constexpr std::int64_t kChunk = 1 << 16;
+// Forms of address counted in a run; more are as many.
+constexpr std::size_t kMostForms = 8;
 
 // Target offsets by value, in an open-addressing table: the scans ask for
 // every value that passes their filters.
@@ -91,6 +94,25 @@ std::uint32_t ReadValue(const std::uint8_t* p, int size, Endian order) {
       return big ? Read<3, true>(p) : Read<3, false>(p);
     default:
       return big ? Read<4, true>(p) : Read<4, false>(p);
+  }
+}
+
+template <int Size, bool Big>
+void Fill(const std::uint8_t* from, std::int64_t count, std::uint32_t* out) {
+  for (std::int64_t i = 0; i < count; ++i) out[i] = Read<Size, Big>(from + i);
+}
+
+// The values read at each of `count` positions from `from`.
+void FillValues(const std::uint8_t* from, std::int64_t count, int size, Endian order,
+                std::uint32_t* out) {
+  const bool big = order == Endian::kBig;
+  switch (size) {
+    case 2:
+      return big ? Fill<2, true>(from, count, out) : Fill<2, false>(from, count, out);
+    case 3:
+      return big ? Fill<3, true>(from, count, out) : Fill<3, false>(from, count, out);
+    default:
+      return big ? Fill<4, true>(from, count, out) : Fill<4, false>(from, count, out);
   }
 }
 
@@ -165,11 +187,11 @@ struct Hit {
   std::int64_t A;  // value + A is the address
 };
 
-// A candidate as the search keeps it: which map it is, and the address
-// offset its values take (value + A is the address).
+// A candidate as the search keeps it, with which map it is.
 struct Found {
   PointerCandidate Candidate;
   std::size_t Map = 0;
+  std::int64_t Forms = 1;  // forms of address its entries take, up to kMostForms + 1
 };
 
 // A neighbouring pair of targets under one map: the first target's index
@@ -190,7 +212,7 @@ class Searcher {
         m_index(m_targets),
         m_options(options),
         m_control(control),
-        m_count(m_targets.size(), 0) {
+        m_marked(m_targets.size(), false) {
     const std::vector<MapSettings> maps =
         options.Maps.empty() ? StandardMaps() : options.Maps;
     for (const MapSettings& s : maps)
@@ -262,9 +284,8 @@ class Searcher {
   }
 
   // The run through `seed` (an entry that reaches a target): as far each way
-  // as entries reach targets with at most MaxMisses in a row reaching none;
-  // then its ends lose stretches (after a miss) that reach only targets the
-  // rest reaches too. A run reaching enough targets becomes a candidate.
+  // as entries reach targets with at most MaxMisses in a row reaching none.
+  // A run reaching enough targets becomes a candidate.
   void Extend(const Combo& c, int stride, std::int64_t a, std::int64_t seed) {
     const std::int64_t low = Header(c.Map);
     const std::int64_t high = m_size - c.Size;
@@ -290,61 +311,48 @@ class Searcher {
     }
     m_covered[{c.Id, stride, a, seed % stride}].emplace_back(first, last);
 
-    std::vector<std::int32_t> entries;
-    for (std::int64_t q = first; q <= last; q += stride)
-      entries.push_back(Reach(c, a, q));
-    // Stretches of entries that reach targets, between misses.
-    std::vector<std::pair<std::size_t, std::size_t>> stretches;
     std::int64_t distinct = 0;
-    // The seed reaches a target, so there is at least one stretch.
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      if (entries[i] < 0) continue;
-      if (m_count[entries[i]]++ == 0) ++distinct;
-      if (!stretches.empty() && stretches.back().second + 1 == i) {
-        stretches.back().second = i;
-      } else {
-        stretches.emplace_back(i, i);
+    std::int64_t missed = 0;
+    std::vector<std::int32_t> reached;
+    // How each entry's address stands to its target's own address: a real
+    // table keeps to one form (the target's own address, or one mirror such
+    // as LoROM's fast banks); a reading that takes a different mirror at
+    // every entry is bytes that happen to fit.
+    std::vector<std::int64_t> forms;
+    const AddressMap& map = m_maps[c.Map];
+    for (std::int64_t q = first; q <= last; q += stride) {
+      const std::int32_t t = Reach(c, a, q);
+      if (t < 0) {
+        ++missed;
+        continue;
+      }
+      const std::int64_t address = std::int64_t{ReadValue(m_rom.data() + q, c.Size, c.Order)} + a;
+      const std::int64_t form = address - map.ToAddress(m_targets[static_cast<std::size_t>(t)]);
+      if (forms.size() <= kMostForms && std::find(forms.begin(), forms.end(), form) == forms.end())
+        forms.push_back(form);
+      if (!m_marked[static_cast<std::size_t>(t)]) {
+        m_marked[static_cast<std::size_t>(t)] = true;
+        reached.push_back(t);
+        ++distinct;
       }
     }
-    // Drops a stretch when every target it reaches is reached elsewhere too.
-    const auto drop = [&](std::pair<std::size_t, std::size_t> stretch) {
-      for (std::size_t i = stretch.first; i <= stretch.second; ++i) --m_count[entries[i]];
-      bool needed = false;
-      for (std::size_t i = stretch.first; i <= stretch.second; ++i)
-        needed = needed || m_count[entries[i]] == 0;
-      if (needed)
-        for (std::size_t i = stretch.first; i <= stretch.second; ++i) ++m_count[entries[i]];
-      return !needed;
-    };
-    std::size_t lo = 0;
-    std::size_t hi = stretches.size() - 1;
-    for (bool dropped = true; dropped && lo < hi;) {
-      dropped = false;
-      if (lo < hi && drop(stretches[hi])) --hi, dropped = true;
-      if (lo < hi && drop(stretches[lo])) ++lo, dropped = true;
-    }
-    for (const std::int32_t t : entries)
-      if (t >= 0) m_count[static_cast<std::size_t>(t)] = 0;
+    for (const std::int32_t t : reached) m_marked[static_cast<std::size_t>(t)] = false;
     if (distinct < m_minReached) return;
 
-    const std::size_t from = stretches[lo].first;
-    const std::size_t to = stretches[hi].second;
     Found f;
     f.Map = c.Map;
     f.Candidate.Map = m_maps[c.Map].Settings();
     PointerFormat& p = f.Candidate.Format;
-    p.Offset = first + static_cast<std::int64_t>(from) * stride;
-    p.Count = static_cast<std::int64_t>(to - from + 1);
+    p.Offset = first;
+    p.Count = (last - first) / stride + 1;
     p.Size = c.Size;
     p.Order = c.Order;
     p.Stride = stride;
-    p.Add = a - (c.Size == 2 ? (m_maps[c.Map].ToAddress(p.Offset) >> 16) << 16 : 0);
+    p.Add = a - (c.Size == 2 ? (m_maps[c.Map].ToAddress(first) >> 16) << 16 : 0);
     f.Candidate.Reached = distinct;
-    f.Candidate.Missed = static_cast<std::int64_t>(
-        std::count(entries.begin() + static_cast<std::ptrdiff_t>(from),
-                   entries.begin() + static_cast<std::ptrdiff_t>(to) + 1, -1));
-    if (m_seen.insert({c.Id, stride, p.Offset, p.Count, p.Add}).second)
-      m_found.push_back(f);
+    f.Candidate.Missed = missed;
+    f.Forms = static_cast<std::int64_t>(forms.size());
+    if (m_seen.insert({c.Id, stride, p.Offset, p.Count, p.Add}).second) m_found.push_back(f);
   }
 
   // Runs of entries that reach targets with their own A, by stride; each
@@ -381,21 +389,30 @@ class Searcher {
   // lie.
   void BuildGaps() {
     m_gaps.assign(static_cast<std::size_t>(kMaxGap) + 1, {});
+    m_gapBits.assign(static_cast<std::size_t>(kMaxGap / 64 + 1), 0);
     m_addresses.assign(m_maps.size(), {});
     for (std::size_t m = 0; m < m_maps.size(); ++m) {
-      const auto inside = std::lower_bound(m_targets.begin(), m_targets.end(), Header(m));
+      // Only targets the map reaches (LoROM and HiROM see 4 MiB).
       std::vector<std::int64_t>& k = m_addresses[m];
-      for (auto t = inside; t != m_targets.end(); ++t) k.push_back(m_maps[m].ToAddress(*t));
+      for (auto t = std::lower_bound(m_targets.begin(), m_targets.end(), Header(m));
+           t != m_targets.end(); ++t) {
+        const std::int64_t address = m_maps[m].ToAddress(*t);
+        if (m_maps[m].ToOffset(address) == *t) k.push_back(address);
+      }
       for (std::size_t j = 0; j < k.size(); ++j) {
         for (std::int32_t step = 1; step <= 2 && j + step < k.size(); ++step) {
           const std::int64_t gap = k[j + step] - k[j];
-          if (gap > 0 && gap <= kMaxGap)
-            m_gaps[static_cast<std::size_t>(gap)].push_back(
-                {static_cast<std::uint32_t>(m), static_cast<std::int32_t>(j), step});
+          if (gap <= 0 || gap > kMaxGap) continue;
+          m_gaps[static_cast<std::size_t>(gap)].push_back(
+              {static_cast<std::uint32_t>(m), static_cast<std::int32_t>(j), step});
+          m_gapBits[static_cast<std::size_t>(gap >> 6)] |= std::uint64_t{1} << (gap & 63);
+          m_maxGap = std::max(m_maxGap, static_cast<std::uint32_t>(gap));
         }
       }
     }
   }
+
+  bool KnownGap(std::uint32_t gap) const { return (m_gapBits[gap >> 6] >> (gap & 63)) & 1; }
 
   // Whether the addresses of the targets after target j of map m by one or
   // two steps lie `gap` further on.
@@ -451,14 +468,15 @@ class Searcher {
     const int maxStride = m_options.MaxStride;
     const std::int64_t lastPos = m_size - size;  // last position a value is read at
     std::vector<std::uint32_t> values(static_cast<std::size_t>(kChunk + 2 * maxStride));
-    const bool propose = m_options.SearchAdd && m_options.MaxStride >= size;
+    // Per position of a chunk, whether the value one stride on lies just
+    // above: padded to whole words so that they can be skipped eight at once.
+    std::vector<std::uint8_t> near(static_cast<std::size_t>(kChunk) + 8);
+    const bool propose = m_options.SearchAdd && m_options.MaxStride >= size && m_maxGap > 0;
     for (std::int64_t from = 0; from <= lastPos; from += kChunk) {
       if (!Report(from)) return false;
       const std::int64_t n = std::min(kChunk, lastPos + 1 - from);
       const std::int64_t filled = std::min<std::int64_t>(n + 2 * maxStride, lastPos + 1 - from);
-      const std::uint8_t* base = m_rom.data() + from;
-      for (std::int64_t i = 0; i < filled; ++i)
-        values[static_cast<std::size_t>(i)] = ReadValue(base + i, size, order);
+      FillValues(m_rom.data() + from, filled, size, order, values.data());
       if (size > 2) {
         for (std::int64_t i = 0; i < n; ++i) {
           const std::uint32_t v = values[static_cast<std::size_t>(i)];
@@ -472,17 +490,29 @@ class Searcher {
         }
       }
       if (!propose) continue;
+      const std::uint32_t* v = values.data();
+      const std::uint32_t maxGap = m_maxGap;
       for (int stride = size; stride <= maxStride; ++stride) {
         const std::int64_t usable = std::min(n, filled - 2 * stride);
-        const std::uint32_t* v = values.data();
-        for (std::int64_t i = 0; i < usable; ++i) {
-          const std::uint32_t g1 = v[i + stride] - v[i];
-          if (g1 - 1 >= kMaxGap) [[likely]]
-            continue;
-          if (m_gaps[g1].empty()) continue;
-          const std::uint32_t g2 = v[i + 2 * stride] - v[i + stride];
-          if (g2 - 1 >= kMaxGap || m_gaps[g2].empty()) continue;
-          Propose(size, order, stride, from + i, v[i], g1, g2);
+        if (usable <= 0) continue;
+        // A plain loop over the chunk, which the compiler turns into vector
+        // code: most values have no close neighbour above.
+        std::uint8_t* flags = near.data();
+        for (std::int64_t i = 0; i < usable; ++i)
+          flags[i] = static_cast<std::uint8_t>(v[i + stride] - v[i] - 1u < maxGap);
+        std::fill(flags + usable, flags + usable + 8, 0);
+        for (std::int64_t word = 0; word < usable; word += 8) {
+          std::uint64_t eight;
+          std::memcpy(&eight, flags + word, 8);
+          if (eight == 0) continue;
+          for (std::int64_t i = word; i < word + 8 && i < usable; ++i) {
+            if (!flags[i]) continue;
+            const std::uint32_t g1 = v[i + stride] - v[i];
+            if (!KnownGap(g1)) continue;
+            const std::uint32_t g2 = v[i + 2 * stride] - v[i + stride];
+            if (g2 - 1u >= maxGap || !KnownGap(g2)) continue;
+            Propose(size, order, stride, from + i, v[i], g1, g2);
+          }
         }
       }
     }
@@ -535,8 +565,8 @@ class Searcher {
   std::vector<PointerCandidate> Ranked() {
     const auto key = [](const Found& f) {
       const PointerCandidate& c = f.Candidate;
-      return std::make_tuple(-c.Reached, c.Missed, c.Format.Add != 0, f.Map, c.Format.Stride,
-                             c.Format.Size, c.Format.Order == Endian::kBig, c.Format.Offset,
+      return std::make_tuple(-c.Reached, c.Missed, c.Format.Add != 0, f.Forms, -c.Format.Size,
+                             f.Map, c.Format.Stride, c.Format.Order == Endian::kBig, c.Format.Offset,
                              -c.Format.Count, c.Format.Add < 0 ? -c.Format.Add : c.Format.Add);
     };
     const auto better = [&](const Found& x, const Found& y) { return key(x) < key(y); };
@@ -563,10 +593,12 @@ class Searcher {
   const SearchControl& m_control;
   std::vector<AddressMap> m_maps;
   std::int64_t m_minReached = 2;
-  std::vector<std::int32_t> m_count;  // per target, while a run is counted; 0 otherwise
+  std::vector<bool> m_marked;  // per target, while a run is counted; false otherwise
 
   // Proposals: neighbouring target pairs by gap; each map's target addresses.
   std::vector<std::vector<GapPair>> m_gaps;
+  std::vector<std::uint64_t> m_gapBits;  // which gaps have pairs
+  std::uint32_t m_maxGap = 0;            // the widest of them
   std::vector<std::vector<std::int64_t>> m_addresses;
 
   std::map<std::tuple<int, int, std::int64_t, std::int64_t>,

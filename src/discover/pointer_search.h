@@ -13,10 +13,17 @@
 // project files read them) is the target's under the map. A run is a
 // sequence of entries `stride` bytes apart whose first and last entries
 // reach targets, with no more than a few entries in a row that reach none
-// (null or unused slots). Candidates rank by the targets they reach, then by
+// (null or unused slots), as long as it goes on. Candidates rank by the
+// distinct targets they reach, then by
 // how few of their entries reach none; then a candidate without an add comes
-// first, then the maps in the order StandardMaps gives them, the shorter
-// stride, the smaller size, little endian, the lower offset.
+// first; then one whose entries keep to fewer forms of address (a table
+// reaches its strings through their own addresses or one mirror, such as
+// LoROM's fast banks, while bytes that happen to fit a map's mirrors, as a
+// Game Boy's fixed bank seen from any bank, change form from entry to
+// entry); then the larger size (the low bytes of wider pointers read as a
+// table of narrower ones too, under some map), the maps in the order
+// StandardMaps gives them, the shorter stride, little endian, the lower
+// offset.
 //
 // The add is searched for two ways. Every table of pointers without an add
 // (or, for 2-byte pointers, with the bank of the table) is found wherever it

@@ -77,7 +77,6 @@ int main(int argc, char** argv) {
                    "BLOQUE) [OPCIONES]\n");
   app.formatter(formatter);
   romscriber::SpanishHelp(app, std::string(romscriber::kVersion));
-  formatter->label("Subcommands", "Formas");
   formatter->label("SUBCOMMAND", "FORMA");
   app.require_subcommand(1);
   app.footer(
@@ -94,6 +93,7 @@ int main(int argc, char** argv) {
       "sí como las letras de TEXT (A-Z, a-z y 0-9, cada clase por su lado; cualquier otro "
       "carácter vale por cualquier valor). Imprime una línea por resultado: el offset y el valor "
       "de la primera letra de cada clase presente (1A2B0 A=80 a=9A).");
+  rel->group("Formas");
   rel->add_option("ROM", relative.Rom, "Imagen de la ROM")->required()->type_name("RUTA");
   rel->add_option("TEXT", relative.Text, "Palabra vista en pantalla (dos letras de una clase como mínimo)")
       ->required()
@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
       "Textos: cadenas de al menos N entradas de la tabla sin bytes sueltos, cerradas por un "
       "token de fin. Imprime una línea por texto: offset, longitud en bytes (con el token de "
       "fin) y texto, con los saltos de línea como \\n.");
+  txt->group("Formas");
   txt->add_option("ROM", text.Rom, "Imagen de la ROM")->required()->type_name("RUTA");
   txt->add_option("TABLE", text.Table, "Tabla (*.tbl)")->required()->type_name("RUTA");
   txt->add_option("--table-format", text.TableFormat,
@@ -153,6 +154,7 @@ int main(int argc, char** argv) {
       "fijo que llegan a ellos, con cada mapa, tamaño y orden (y una suma constante cuando la "
       "hace falta), los mejores primero. Imprime una línea por candidato: offset count size "
       "endian stride mapa add alcanzados/total.");
+  ptr->group("Formas");
   ptr->add_option("ROM", pointers.Rom, "Imagen de la ROM")->required()->type_name("RUTA");
   auto* targetsOption =
       ptr->add_option("--targets", targets,
