@@ -86,12 +86,13 @@ Planted Plant(std::mt19937_64& random, const MapSettings& map, int size, Endian 
   std::iota(order_.begin(), order_.end(), 0);
   if (!withAdd) std::shuffle(order_.begin(), order_.end(), random);
   std::vector<int> entries;
+  // An add is found from three entries in a row that follow the strings'
+  // order: three somewhere in the table do.
+  const auto clean = static_cast<std::size_t>(pick(0, static_cast<std::int64_t>(order_.size()) - 3));
   for (std::size_t i = 0; i < order_.size(); ++i) {
     entries.push_back(order_[i]);
     if (i + 1 == order_.size()) break;
-    // An add is found from three entries in a row that follow the strings'
-    // order: the first three do.
-    if (withAdd && i < 2) continue;
+    if (withAdd && (i == clean || i == clean + 1)) continue;
     if (random() % 8 == 0) entries.push_back(order_[random() % order_.size()]);  // a repeat
     if (random() % 10 == 0)
       for (int k = static_cast<int>(pick(1, 3)); k > 0; --k) entries.push_back(-1);  // unused slots
@@ -318,6 +319,54 @@ TEST(PointerSearch, RunsHoldShortStretchesOfMisses) {
   EXPECT_EQ(c.Format.Count, 5);
   EXPECT_EQ(c.Missed, 1);
   EXPECT_EQ(c.Reached, 3);
+}
+
+TEST(PointerSearch, AnAddFoundInTheMiddleOfATableReachesBackAcrossUnusedSlots) {
+  // Linear 2-byte pointers 0x40 below their strings' addresses: 100, an
+  // unused slot, 110 120 130; the three in a row propose the add.
+  Small s;
+  for (int i = 0; i < 4; ++i) s.Targets.push_back(0x100 + 0x10 * i);
+  s.Entry(0x40, 0x100 - 0x40);
+  s.Entry(0x42, 0xFFFF);
+  for (int i = 1; i < 4; ++i) s.Entry(0x42 + 2 * i, s.Targets[static_cast<std::size_t>(i)] - 0x40);
+  PointerSearchOptions options = LinearOnly();
+  options.SearchAdd = true;
+  options.Sizes = {2};
+  const auto result = FindPointerTables(s.Rom, s.Targets, options);
+  ASSERT_FALSE(result.Candidates.empty());
+  const PointerCandidate& c = result.Candidates.front();
+  EXPECT_EQ(c.Format.Offset, 0x40);
+  EXPECT_EQ(c.Format.Count, 5);
+  EXPECT_EQ(c.Format.Add, 0x40);
+  EXPECT_EQ(c.Reached, 4);
+  EXPECT_EQ(c.Missed, 1);
+}
+
+TEST(PointerSearch, GameBoyTablesInAnyBankReachTheFixedBankWithoutAnAdd) {
+  // Strings in bank 0 (below 0x4000), reached from a table in bank 3 by
+  // their own addresses.
+  std::mt19937_64 random(17);
+  Bytes rom(0x20000);
+  for (auto& b : rom) b = static_cast<std::uint8_t>(random());
+  std::vector<std::int64_t> targets;
+  for (std::int64_t at = 0x1000; targets.size() < 20; at += 17) targets.push_back(at);
+  for (std::size_t i = 0; i < targets.size(); ++i)
+    Store(rom, 0xC100 + 2 * static_cast<std::int64_t>(i), 2, Endian::kLittle,
+          static_cast<std::uint32_t>(targets[i]));
+  const MapSettings gameBoy{.Kind = MapKind::kBanked, .BankSize = 0x4000, .Window = 0x4000};
+  for (const bool all : {true, false}) {
+    PointerSearchOptions options;
+    if (!all) options.Maps = {gameBoy};
+    const auto result = FindPointerTables(rom, targets, options);
+    ASSERT_FALSE(result.Candidates.empty());
+    const PointerCandidate& c = result.Candidates.front();
+    // HiROM and linear maps read these bytes alike; the first one wins.
+    EXPECT_EQ(MapLabel(c.Map), all ? "hirom" : "banked(4000,4000)");
+    EXPECT_EQ(c.Format.Offset, 0xC100);
+    EXPECT_EQ(c.Format.Count, 20);
+    EXPECT_EQ(c.Format.Add, 0);
+    EXPECT_EQ(c.Reached, 20);
+  }
 }
 
 TEST(PointerSearch, TargetsNoTableReachesLowerTheCountOnly) {
