@@ -11,7 +11,7 @@ namespace romscriber {
 
 namespace {
 
-// The basic kana in gojuon order, as the games' fonts lay them out.
+// The basic kana in gojūon order, as the games' fonts lay them out.
 constexpr std::string_view kHiragana =
     "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをん";
 constexpr std::string_view kKatakana =

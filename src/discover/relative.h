@@ -3,7 +3,7 @@
 // screen do, whatever value the game gives the letter A.
 //
 //   LetterClass          A-Z, a-z, 0-9, and with kana the 46 basic hiragana
-//                        and the 46 basic katakana in gojuon order
+//                        and the 46 basic katakana in gojūon order
 //   ParseRelativeQuery   the word split into characters and its letters by
 //                        class; refused when no class holds two letters
 //   FindRelative         every offset where each class keeps its distances

@@ -45,7 +45,10 @@ struct FoundText {
 
 struct TextSearchResult {
   std::vector<FoundText> Texts;  // in offset order
-  bool Stopped = false;          // stopped before any string was chosen: none are given
+  // Stopped on request: the strings chosen before the stop are given, none
+  // when it came during the first pass over the range (which runs from its
+  // end back to its start).
+  bool Stopped = false;
 };
 
 // The strings of [Start, End] of `rom`: each lies wholly in the range, its

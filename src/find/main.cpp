@@ -36,20 +36,46 @@ void InstallInterruptHandler() {
 }
 
 // The help of the whole program shows every form with its options (the
-// manual page is written from it); each form's own help shows that form.
-// Usage lines are given, by form.
+// manual page is written from it), each headed by its usage line; each
+// form's own help shows that form. Usage lines are given, by form.
 class FindFormatter : public CLI::Formatter {
  public:
   void Usage(const std::string& form, std::string usage) { m_usage[form] = std::move(usage); }
 
   std::string make_usage(const CLI::App* app, std::string) const override {
-    const auto it = m_usage.find(app->get_parent() ? app->get_name() : "");
-    return it == m_usage.end() ? std::string() : it->second;
+    const std::string& form = app->get_parent() ? app->get_name() : "";
+    return "Uso: " + m_usage.at(form) + "\n";
   }
   std::string make_help(const CLI::App* app, std::string name,
                         CLI::AppFormatMode mode) const override {
     if (!app->get_parent() && mode == CLI::AppFormatMode::Normal) mode = CLI::AppFormatMode::All;
     return CLI::Formatter::make_help(app, std::move(name), mode);
+  }
+  // A form within the whole help: its usage line ending in a colon (a
+  // subsection of the manual page), its description, its arguments and
+  // options, indented.
+  std::string make_expanded(const CLI::App* form) const override {
+    const std::string body = form->get_description() + "\n" + make_positionals(form) +
+                             make_groups(form, CLI::AppFormatMode::Sub);
+    // A blank line before it, no more than one in a row within it, none at
+    // its end; every other line indented.
+    std::string out = "\n" + m_usage.at(form->get_name()) + ":\n";
+    bool blank = false;
+    bool first = true;
+    for (std::size_t from = 0; from < body.size();) {
+      std::size_t to = body.find('\n', from);
+      if (to == std::string::npos) to = body.size();
+      const std::string line = body.substr(from, to - from);
+      from = to + 1;
+      if (line.find_first_not_of(' ') == std::string::npos) {
+        blank = !first;
+        continue;
+      }
+      if (blank) out += "\n";
+      blank = first = false;
+      out += "  " + line + "\n";
+    }
+    return out;
   }
 
  private:
@@ -65,16 +91,12 @@ int main(int argc, char** argv) {
       "lee y pointers las tablas de punteros que llegan a ellos, listas para un proyecto.",
       "romscriber-find");
   auto formatter = std::make_shared<FindFormatter>();
-  formatter->Usage("",
-                   "Uso: romscriber-find relative ROM TEXT [OPCIONES]\n"
-                   "     romscriber-find text ROM TABLE [OPCIONES]\n"
-                   "     romscriber-find pointers ROM (--targets ARCHIVO | --project RUTA --block "
-                   "BLOQUE) [OPCIONES]\n");
-  formatter->Usage("relative", "Uso: romscriber-find relative ROM TEXT [OPCIONES]\n");
-  formatter->Usage("text", "Uso: romscriber-find text ROM TABLE [OPCIONES]\n");
+  formatter->Usage("", "romscriber-find relative|text|pointers ARGUMENTOS [OPCIONES]");
+  formatter->Usage("relative", "romscriber-find relative ROM TEXT [OPCIONES]");
+  formatter->Usage("text", "romscriber-find text ROM TABLE [OPCIONES]");
   formatter->Usage("pointers",
-                   "Uso: romscriber-find pointers ROM (--targets ARCHIVO | --project RUTA --block "
-                   "BLOQUE) [OPCIONES]\n");
+                   "romscriber-find pointers ROM (--targets ARCHIVO | --project RUTA --block "
+                   "BLOQUE) [OPCIONES]");
   app.formatter(formatter);
   romscriber::SpanishHelp(app, std::string(romscriber::kVersion));
   formatter->label("SUBCOMMAND", "FORMA");

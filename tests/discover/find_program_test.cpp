@@ -273,16 +273,22 @@ TEST_F(FindProgramTest, PointersRefuseBadOptionsAndBadTargets) {
 TEST_F(FindProgramTest, HelpShowsEveryFormInSpanish) {
   const auto r = Find({"--help"});
   EXPECT_EQ(r.ExitCode, 0);
-  for (const char* text : {"Uso: romscriber-find relative ROM TEXT [OPCIONES]",
-                           "romscriber-find text ROM TABLE [OPCIONES]",
-                           "romscriber-find pointers ROM (--targets ARCHIVO | --project RUTA --block BLOQUE)",
-                           "Formas:", "--min-length N", "--bank-size N", "--kana",
-                           "Estado de salida: 0 se ha encontrado algo"}) {
+  // Each form headed by its usage line, with its arguments and options.
+  for (const char* text :
+       {"Uso: romscriber-find relative|text|pointers ARGUMENTOS [OPCIONES]\n", "\nFormas:\n",
+        "\nromscriber-find relative ROM TEXT [OPCIONES]:\n  Búsqueda relativa:",
+        "\nromscriber-find text ROM TABLE [OPCIONES]:\n  Textos:",
+        "\nromscriber-find pointers ROM (--targets ARCHIVO | --project RUTA --block BLOQUE) "
+        "[OPCIONES]:\n  Punteros:",
+        "    --min-length N", "    --bank-size N", "    --kana",
+        "Estado de salida: 0 se ha encontrado algo"}) {
     EXPECT_NE(r.Out.find(text), std::string::npos) << text;
   }
   const auto sub = Find({"pointers", "--help"});
   EXPECT_EQ(sub.ExitCode, 0);
   EXPECT_EQ(sub.Out.rfind("Punteros:", 0), 0u) << sub.Out;
+  EXPECT_NE(sub.Out.find("\nUso: romscriber-find pointers ROM (--targets ARCHIVO"), std::string::npos)
+      << sub.Out;
 }
 
 }  // namespace
