@@ -73,7 +73,7 @@ done
 # The packaged finder: the sample's word, its strings and its pointer table.
 find_program=$root/usr/bin/romscriber-find
 check "la página de romscriber-find tiene sus formas" bash -c \
-  "LANG=C.UTF-8 man -l '$root/usr/share/man/man1/romscriber-find.1.gz' | grep -q 'romscriber-find pointers ROM'"
+  "LANG=C.UTF-8 MANWIDTH=200 man -l '$root/usr/share/man/man1/romscriber-find.1.gz' | grep -q 'romscriber-find pointers ROM (--targets ARCHIVO'"
 check "romscriber-find --version" test "$("$find_program" --version 2>/dev/null)" = "$version"
 check "romscriber-find relative en la muestra" bash -c \
   "'$find_program' relative examples/project/juego.sfc Bienvenido | head -n 1 | grep -qx '18074 A=21 a=41'"
