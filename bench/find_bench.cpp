@@ -219,6 +219,15 @@ bool PointerCase(int runs, const char* what, double target, std::int64_t size,
   return Report(what, t, target, right);
 }
 
+// Strings up to 2 KiB long: neighbouring targets up to 4 KiB apart, the
+// widest gaps that propose an add, and the most values that pass the
+// proposals' first test.
+bool LongStringsBench(int runs) {
+  return PointerCase(runs, "pointers, 1,000 long strings, 32 MiB linear, 3-byte, add 0x1234", 5.0,
+                     32 * kMiB, {.Kind = MapKind::kLinear}, 3, Endian::kLittle, 0x1234, 0x800000,
+                     0x900000, 64, 2048);
+}
+
 bool PointerBench(int runs) {
   bool ok = PointerCase(runs, "pointers, 1,000 targets, 4 MiB lorom, 2-byte, add 0", 1.0,
                         4 * kMiB, {.Kind = MapKind::kLoRom}, 2, Endian::kLittle, 0,
@@ -231,14 +240,7 @@ bool PointerBench(int runs) {
                    5.0, 32 * kMiB, {.Kind = MapKind::kLinear}, 4, Endian::kBig, -0x8000000,
                    0x1800000, 0x1A00000) &&
        ok;
-  // Strings up to 2 KiB long: neighbouring targets up to 4 KiB apart, the
-  // widest gaps that propose an add, and the most values that pass the
-  // proposals' first test.
-  ok = PointerCase(runs, "pointers, 1,000 long strings, 32 MiB linear, 3-byte, add 0x1234", 5.0,
-                   32 * kMiB, {.Kind = MapKind::kLinear}, 3, Endian::kLittle, 0x1234, 0x800000,
-                   0x900000, 64, 2048) &&
-       ok;
-  return ok;
+  return LongStringsBench(runs) && ok;
 }
 
 // Strings found in random bytes, per MiB, through tables of a few shapes.
@@ -283,6 +285,7 @@ int main(int argc, char** argv) {
   if (wanted("relative")) ok = RelativeBench(runs) && ok;
   if (wanted("text")) ok = TextBench(runs) && ok;
   if (wanted("pointers")) ok = PointerBench(runs) && ok;
+  if (only == "pointers-long") ok = LongStringsBench(runs) && ok;
   if (wanted("false-positives")) FalsePositives();
   return ok ? 0 : 1;
 }

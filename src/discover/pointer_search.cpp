@@ -447,9 +447,10 @@ class Searcher {
     if (size == 2) {
       if (!PlainScan2(order, hits)) return false;
     }
-    // 3- and 4-byte values: the bank byte first, then each map's filter.
+    // 3- and 4-byte values: the bits above the low two bytes first, then
+    // each map's filter.
     std::vector<Bits64K> filters;
-    std::array<bool, 256> banks{};
+    Bits64K highs;
     if (size > 2) {
       filters.resize(m_maps.size());
       const std::int64_t top = size == 3 ? 0xFFFFFF : 0xFFFFFFFF;
@@ -460,7 +461,7 @@ class Searcher {
           for (const std::int64_t a : ReachingAddresses(m_maps[m], *t, topBank)) {
             if (a < 0 || a > top) continue;
             filters[m].Set(FilterIndex(static_cast<std::uint64_t>(a)));
-            banks[static_cast<std::size_t>((a >> 16) & 0xFF)] = true;
+            highs.Set(static_cast<std::uint32_t>(a >> 16));
           }
         }
       }
@@ -468,8 +469,9 @@ class Searcher {
     const int maxStride = m_options.MaxStride;
     const std::int64_t lastPos = m_size - size;  // last position a value is read at
     std::vector<std::uint32_t> values(static_cast<std::size_t>(kChunk + 2 * maxStride));
-    // Per position of a chunk, whether the value one stride on lies just
-    // above: padded to whole words so that they can be skipped eight at once.
+    // Per position of a chunk, whether the values one and two strides on
+    // each lie just above the one before: padded to whole words so that
+    // they can be skipped eight at once.
     std::vector<std::uint8_t> near(static_cast<std::size_t>(kChunk) + 8);
     const bool propose = m_options.SearchAdd && m_options.MaxStride >= size && m_maxGap > 0;
     for (std::int64_t from = 0; from <= lastPos; from += kChunk) {
@@ -480,7 +482,7 @@ class Searcher {
       if (size > 2) {
         for (std::int64_t i = 0; i < n; ++i) {
           const std::uint32_t v = values[static_cast<std::size_t>(i)];
-          if (!banks[(v >> 16) & 0xFF]) continue;
+          if (!highs.Test(v >> 16)) continue;
           const std::uint32_t f = FilterIndex(v);
           for (std::size_t m = 0; m < m_maps.size(); ++m) {
             if (!filters[m].Test(f) || from + i < Header(m)) continue;
@@ -496,10 +498,19 @@ class Searcher {
         const std::int64_t usable = std::min(n, filled - 2 * stride);
         if (usable <= 0) continue;
         // A plain loop over the chunk, which the compiler turns into vector
-        // code: most values have no close neighbour above.
+        // code: most values have no close neighbour above. Of 2-byte values
+        // a few in a hundred have one, so the next must have one too.
         std::uint8_t* flags = near.data();
-        for (std::int64_t i = 0; i < usable; ++i)
-          flags[i] = static_cast<std::uint8_t>(v[i + stride] - v[i] - 1u < maxGap);
+        if (size == 2) {
+          for (std::int64_t i = 0; i < usable; ++i) {
+            const std::uint32_t g1 = v[i + stride] - v[i] - 1u;
+            const std::uint32_t g2 = v[i + 2 * stride] - v[i + stride] - 1u;
+            flags[i] = static_cast<std::uint8_t>((g1 < maxGap) & (g2 < maxGap));
+          }
+        } else {
+          for (std::int64_t i = 0; i < usable; ++i)
+            flags[i] = static_cast<std::uint8_t>(v[i + stride] - v[i] - 1u < maxGap);
+        }
         std::fill(flags + usable, flags + usable + 8, 0);
         for (std::int64_t word = 0; word < usable; word += 8) {
           std::uint64_t eight;
@@ -508,10 +519,9 @@ class Searcher {
           for (std::int64_t i = word; i < word + 8 && i < usable; ++i) {
             if (!flags[i]) continue;
             const std::uint32_t g1 = v[i + stride] - v[i];
-            if (!KnownGap(g1)) continue;
             const std::uint32_t g2 = v[i + 2 * stride] - v[i + stride];
-            if (g2 - 1u >= maxGap || !KnownGap(g2)) continue;
-            Propose(size, order, stride, from + i, v[i], g1, g2);
+            if (KnownGap(g1) && g2 - 1u < maxGap && KnownGap(g2))
+              Propose(size, order, stride, from + i, v[i], g1, g2);
           }
         }
       }
