@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <cstdio>
 #include <map>
 #include <set>
 #include <tuple>
 #include <unordered_map>
 
-#include "base/app_error.h"
 #include "hex/hex.h"
 #include "scripts/script_text.h"
 
@@ -238,7 +236,7 @@ class Searcher {
       }
       if (result.Stopped) break;
     }
-    m_control.Report(1.0);
+    if (!result.Stopped) m_control.Report(1.0);
     result.Candidates = Ranked();
     return result;
   }
@@ -266,6 +264,7 @@ class Searcher {
     return c.Size == 2 ? (m_maps[c.Map].ToAddress(pos) >> 16) << 16 : 0;
   }
 
+  // Reports how far the pass has gone; false when a stop is requested.
   bool Report(std::int64_t pos) const {
     m_control.Report((static_cast<double>(m_pass) + static_cast<double>(pos) /
                                                          static_cast<double>(m_size)) /
@@ -551,7 +550,7 @@ class Searcher {
           byBank[a >> 16].push_back(static_cast<std::uint16_t>(a & 0xFFFF));
       for (std::int64_t start = s.Header; start + 2 <= m_size;) {
         const std::int64_t end = std::min(BankEnd(s, start), m_size - 1);
-        if (!Report(start)) return false;
+        if (m_control.StopRequested()) return false;
         const std::int64_t bank = m_maps[m].ToAddress(start) >> 16;
         const auto it = byBank.find(bank);
         if (it != byBank.end()) {

@@ -401,6 +401,14 @@ TEST(PointerSearch, OneTargetIsReachedByOnePointerAndAStopEndsTheSearch) {
   SearchControl control;
   control.Stop = &stop;
   EXPECT_TRUE(FindPointerTables(s.Rom, s.Targets, {}, control).Stopped);
+  // Progress rises to 1 across every map, size and order.
+  stop = false;
+  std::vector<double> reported;
+  control.Progress = [&](double d) { reported.push_back(d); };
+  EXPECT_FALSE(FindPointerTables(s.Rom, s.Targets, {}, control).Stopped);
+  ASSERT_GT(reported.size(), 6u);
+  EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+  EXPECT_EQ(reported.back(), 1.0);
 }
 
 // --- The stanza, read back by the project loader -------------------------
