@@ -270,6 +270,19 @@ TEST_F(FindProgramTest, PointersRefuseBadOptionsAndBadTargets) {
   }
 }
 
+TEST_F(FindProgramTest, CtrlCStopsASearchWithExit130) {
+  // 32 MiB to search through: the stop comes once the ROM has been read.
+  const std::string rom(32 << 20, '\0');
+  WriteBytes(Path("grande.rom"), rom);
+  WriteBytes(Path("t.txt"), "1000\n2000\n");
+  Process p(kFind, {"pointers", "grande.rom", "--targets", "t.txt"}, m_dir.Path());
+  ASSERT_TRUE(WaitFor([&] { return p.BytesRead() >= static_cast<long long>(rom.size()); }));
+  p.Signal(SIGINT);
+  const auto r = p.Wait();
+  EXPECT_EQ(r.ExitCode, 130);
+  EXPECT_EQ(r.Err, "Búsqueda detenida.\n");
+}
+
 TEST_F(FindProgramTest, HelpShowsEveryFormInSpanish) {
   const auto r = Find({"--help"});
   EXPECT_EQ(r.ExitCode, 0);
