@@ -45,7 +45,7 @@ check "la descripción dice dónde van los scripts" grep -q "Documentos/Romscrib
 check "todo es de root" bash -c "! awk '{print \$2}' '$work/contents' | grep -vx root/root"
 
 # The programs, each with its manual page that man reads without warnings.
-programs=(romscriber romscriber-dump)
+programs=(romscriber romscriber-dump romscriber-find)
 [ -n "$(find build-release/src -name romscriber-insert -type f -perm -u+x)" ] &&
   programs+=(romscriber-insert)
 for program in "${programs[@]}"; do
@@ -70,6 +70,17 @@ for mode in free block; do
     "'$root/usr/bin/romscriber-dump' examples/sample.rom examples/sample.tbl 0 98 ${args[*]} \
        --out '$work/$mode' && diff -r examples/expected/$mode '$work/$mode'"
 done
+# The packaged finder: the sample's word, its strings and its pointer table.
+find_program=$root/usr/bin/romscriber-find
+check "la página de romscriber-find tiene sus formas" bash -c \
+  "LANG=C.UTF-8 MANWIDTH=200 man -l '$root/usr/share/man/man1/romscriber-find.1.gz' | grep -q 'romscriber-find pointers ROM (--targets ARCHIVO'"
+check "romscriber-find --version" test "$("$find_program" --version 2>/dev/null)" = "$version"
+check "romscriber-find relative en la muestra" bash -c \
+  "'$find_program' relative examples/project/juego.sfc Bienvenido | head -n 1 | grep -qx '18074 A=21 a=41'"
+check "romscriber-find text y pointers en la muestra" bash -c \
+  "'$find_program' text examples/project/juego.sfc examples/project/juego.tbl --table-format extended \
+     --min-length 3 --targets >'$work/textos.txt' && '$find_program' pointers examples/project/juego.sfc \
+     --targets '$work/textos.txt' --top 1 | grep -q '^18000 57 2 little 2 lorom 0 53/'"
 # The window knows its installed folder is the one it is packaged in.
 check "romscriber sabe que se instala en /usr/bin" bash -c \
   "strings '$root/usr/bin/romscriber' | grep -qx /usr/bin"

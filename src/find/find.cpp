@@ -1,0 +1,454 @@
+#include "find/find.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+#include "base/app_error.h"
+#include "base/file_io.h"
+#include "cli/cli.h"
+#include "discover/discover.h"
+#include "hex/hex.h"
+#include "project/dump.h"
+#include "table/compiled.h"
+#include "table/extended_loader.h"
+#include "table/loader.h"
+
+namespace romscriber {
+
+namespace {
+
+// Redraws "label: 45%" on a terminal at most four times a second.
+class ProgressLine {
+ public:
+  ProgressLine(std::ostream& err, bool enabled, std::string label)
+      : m_err(err), m_enabled(enabled), m_label(std::move(label)) {}
+  ~ProgressLine() { Erase(); }
+
+  void Show(double done) {
+    if (!m_enabled) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (m_drawn && now - m_last < std::chrono::milliseconds(250)) return;
+    m_last = now;
+    m_err << "\r\x1b[K" << m_label << ": " << static_cast<int>(std::floor(done * 100)) << "%"
+          << std::flush;
+    m_drawn = true;
+  }
+  void Erase() {
+    if (m_drawn) m_err << "\r\x1b[K" << std::flush;
+    m_drawn = false;
+  }
+
+ private:
+  std::ostream& m_err;
+  bool m_enabled;
+  std::string m_label;
+  bool m_drawn = false;
+  std::chrono::steady_clock::time_point m_last;
+};
+
+SearchControl ControlOf(const std::atomic<bool>& stop, ProgressLine& line) {
+  SearchControl control;
+  control.Stop = &stop;
+  control.Progress = [&line](double done) { line.Show(done); };
+  return control;
+}
+
+int Refuse(std::ostream& err, const std::string& message) {
+  err << message << '\n';
+  return kExitRefused;
+}
+
+// A file error names the file and what it was for; refusals of a file's
+// contents already name it.
+[[noreturn]] void RethrowNamingFile(const AppError& e, const std::string& path,
+                                    const std::string& what) {
+  if (e.Number() >= kErrBadInput) throw e;
+  throw AppError(e.Number(), e.Description() + ": " + path + " (" + what + ")");
+}
+
+std::vector<std::uint8_t> ReadRom(const std::string& path) {
+  try {
+    const std::string bytes = ReadWholeFile(path);
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+  } catch (const AppError& e) {
+    RethrowNamingFile(e, path, "la ROM");
+  }
+}
+
+// "12.345": digits in groups of three, as Spanish writes them.
+std::string Thousands(std::int64_t n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back('.');
+    out.push_back(digits[i]);
+  }
+  return out;
+}
+
+// A hex offset as typed: hex digits, with or without 0x.
+std::optional<std::int64_t> HexOption(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    text.remove_prefix(2);
+  if (text.empty() || text.size() > 15) return std::nullopt;
+  std::int64_t value = 0;
+  for (const char c : text) {
+    const int digit = HexDigitValue(c);
+    if (digit < 0) return std::nullopt;
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
+// A number as the project file writes one: decimal, or hex after 0x.
+std::optional<std::int64_t> NumberOption(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    return HexOption(text);
+  if (text.empty() || text.size() > 15) return std::nullopt;
+  std::int64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+// A value of a relative hit: as many hex digits as the width's bytes give,
+// with a sign when it lies below zero.
+std::string ValueHex(std::int32_t value, int width) {
+  std::string digits = OffsetHex(value < 0 ? -std::int64_t{value} : value);
+  const auto wanted = static_cast<std::size_t>(2 * width);
+  if (digits.size() < wanted) digits.insert(0, wanted - digits.size(), '0');
+  return (value < 0 ? "-" : "") + digits;
+}
+
+// A found text on one line: backslash, tab and line break escaped as the
+// TSV scripts write them.
+std::string OneLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// The strings of one block of a project, the project's map and its first
+// table's name. The one place that opens a project.
+struct ProjectTargets {
+  MapSettings Map;
+  std::vector<std::int64_t> Offsets;
+  std::string Table;
+};
+
+ProjectTargets TargetsOfBlock(const std::filesystem::path& file, const std::string& block,
+                              const TableWarning& warn) {
+  const OpenedProject project = OpenProject(file, warn);
+  const ProjectBlock* chosen = nullptr;
+  std::string names;
+  for (const ProjectBlock& b : project.Settings.Blocks) {
+    if (b.Name == block) chosen = &b;
+    names += (names.empty() ? "" : ", ") + b.Name;
+  }
+  if (!chosen) {
+    throw AppError(kErrBadSetting, "El proyecto " + file.string() + " no tiene el bloque «" +
+                                       block + "»; sus bloques son: " + names + ".");
+  }
+  ProjectTargets out;
+  out.Map = project.Settings.Map;
+  out.Table = project.Settings.Tables.empty() ? "main" : project.Settings.Tables.front().Name;
+  for (const DumpedString& s : DumpBlock(project, *chosen).Strings) out.Offsets.push_back(s.Offset);
+  return out;
+}
+
+}  // namespace
+
+int RunRelative(const RelativeOptions& options, const std::atomic<bool>& stop, std::ostream& out,
+                std::ostream& err, bool progress) {
+  if (options.Endian != "little" && options.Endian != "big")
+    return Refuse(err, "El orden de bytes debe ser little o big: " + options.Endian);
+  if (options.Hit < 0) return Refuse(err, "--hit debe ser 0 o más.");
+  try {
+    const RelativeQuery query =
+        ParseRelativeQuery(options.Text, options.Kana, options.Width,
+                           options.Endian == "big" ? Endian::kBig : Endian::kLittle);
+    const std::vector<std::uint8_t> rom = ReadRom(options.Rom);
+    ProgressLine line(err, progress, "búsqueda relativa");
+    const RelativeResult result = FindRelative(rom, query, ControlOf(stop, line));
+    line.Erase();
+    for (const RelativeHit& hit : result.Hits) {
+      out << OffsetHex(hit.Offset);
+      for (std::size_t c = 0; c < kLetterClasses; ++c) {
+        const auto letterClass = static_cast<LetterClass>(c);
+        if (query.Present(letterClass))
+          out << ' ' << ClassLabel(letterClass) << '=' << ValueHex(hit.First[c], query.Width);
+      }
+      out << '\n';
+    }
+    out << std::flush;
+    if (result.Truncated) {
+      err << "Aviso: hay más de " << Thousands(static_cast<std::int64_t>(result.Hits.size()))
+          << " resultados; se muestran los primeros. Escriba una palabra más larga.\n";
+    }
+    if (result.Stopped) {
+      err << "Búsqueda detenida.\n";
+      return kExitCancelled;
+    }
+    if (result.Hits.empty()) {
+      err << "No se ha encontrado «" << options.Text << "» en " << options.Rom << ".\n";
+      return kExitFailed;
+    }
+    if (options.Table) {
+      if (options.Hit >= static_cast<std::int64_t>(result.Hits.size())) {
+        return Refuse(err, "--hit " + std::to_string(options.Hit) + ": solo hay " +
+                               std::to_string(result.Hits.size()) +
+                               " resultados, numerados desde 0.");
+      }
+      const RelativeHit& hit = result.Hits[static_cast<std::size_t>(options.Hit)];
+      const std::string table = RelativeTableText(query, hit);
+      WriteFileWhole(*options.Table, {table});
+      const auto lines = std::count(table.begin(), table.end(), '\n') - 1;
+      err << "Tabla escrita en " << *options.Table << ": " << lines << " entradas, del resultado "
+          << options.Hit << " (" << OffsetHex(hit.Offset) << ").\n";
+    }
+  } catch (const AppError& e) {
+    return ExitForError(err, e);
+  }
+  return kExitOk;
+}
+
+int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std::ostream& out,
+                  std::ostream& err, bool progress) {
+  const bool extended = options.TableFormat == "extended";
+  if (!extended && options.TableFormat != "classic")
+    return Refuse(err, "El formato de tabla debe ser classic o extended: " + options.TableFormat);
+  if (!extended && options.TableEncoding) {
+    return Refuse(err,
+                  "--table-encoding solo vale con --table-format extended: una tabla clásica se "
+                  "lee byte a byte.");
+  }
+  if (options.TableEncoding && !IsKnownEncoding(*options.TableEncoding)) {
+    return Refuse(err, "Codificación desconocida: " + *options.TableEncoding +
+                           " (se esperaba un nombre de iconv, como utf-8, shift_jis o utf-16).");
+  }
+  if (options.MinLength < 1) return Refuse(err, "--min-length debe ser 1 o más.");
+  std::optional<std::int64_t> start, end;
+  if (options.Start && !(start = HexOption(*options.Start)))
+    return Refuse(err, "El offset inicial debe ser hexadecimal: " + *options.Start);
+  if (options.End && !(end = HexOption(*options.End)))
+    return Refuse(err, "El offset final debe ser hexadecimal: " + *options.End);
+  try {
+    const std::vector<std::uint8_t> rom = ReadRom(options.Rom);
+    const auto size = static_cast<std::int64_t>(rom.size());
+    const std::int64_t first = start.value_or(0);
+    const std::int64_t last = end.value_or(size - 1);
+    if (first >= size || last >= size) {
+      return Refuse(err, "El rango " + OffsetHex(first) + "-" + OffsetHex(last) +
+                             " se sale de la ROM, que tiene " + OffsetHex(size) +
+                             " bytes (hasta " + OffsetHex(size - 1) + ").");
+    }
+    if (first > last) {
+      return Refuse(err, "El offset final (" + OffsetHex(last) + ") es menor que el inicial (" +
+                             OffsetHex(first) + ").");
+    }
+    const auto warn = [&](const std::string& warning) { err << warning << '\n'; };
+    CompiledTable table = [&] {
+      try {
+        if (extended) {
+          return CompiledTable::FromExtended(
+              LoadExtendedTableFile(options.Table, options.TableEncoding.value_or(""), warn),
+              FindStyle());
+        }
+        return CompiledTable::FromClassic(LoadTableFile(options.Table), FindStyle());
+      } catch (const AppError& e) {
+        RethrowNamingFile(e, options.Table, "la tabla");
+      }
+    }();
+    TextSearchOptions search;
+    search.MinEntries = options.MinLength;
+    search.Start = first;
+    search.End = last;
+    search.WithText = !options.Targets;
+    ProgressLine line(err, progress, "textos");
+    const TextSearchResult result = FindTexts(table, rom, search, ControlOf(stop, line));
+    line.Erase();
+    for (const FoundText& text : result.Texts) {
+      out << OffsetHex(text.Offset);
+      if (!options.Targets) out << ' ' << text.Length << ' ' << OneLine(text.Text);
+      out << '\n';
+    }
+    out << std::flush;
+    if (result.Stopped) {
+      err << "Búsqueda detenida.\n";
+      return kExitCancelled;
+    }
+    if (result.Texts.empty()) {
+      err << "No se ha encontrado ningún texto de " << options.MinLength
+          << " entradas o más cerrado por un token de fin entre " << OffsetHex(first) << " y "
+          << OffsetHex(last) << ".\n";
+      return kExitFailed;
+    }
+  } catch (const AppError& e) {
+    return ExitForError(err, e);
+  }
+  return kExitOk;
+}
+
+int RunPointerSearch(const PointerOptions& options, const std::atomic<bool>& stop,
+                     std::ostream& out, std::ostream& err, bool progress) {
+  if (options.Targets.has_value() == options.Project.has_value()) {
+    return Refuse(err,
+                  "Indique de dónde salen los textos: --targets ARCHIVO o --project PROYECTO "
+                  "--block BLOQUE (uno de los dos).");
+  }
+  if (options.Project.has_value() != options.Block.has_value())
+    return Refuse(err, "--project y --block van juntos: el bloque del proyecto da los textos.");
+  const bool anySetting = options.Header || options.Base || options.BankSize || options.Window;
+  if (options.Project && (options.Map || anySetting)) {
+    return Refuse(err,
+                  "Con --project vale el mapa del proyecto: quite --map y sus ajustes (--header, "
+                  "--base, --bank-size, --window).");
+  }
+  if (!options.Map && anySetting)
+    return Refuse(err, "--header, --base, --bank-size y --window van con --map.");
+  if (options.Size && (*options.Size < 2 || *options.Size > 4))
+    return Refuse(err, "El tamaño de puntero debe ser 2, 3 o 4: " + std::to_string(*options.Size));
+  if (options.Top < 1) return Refuse(err, "--top debe ser 1 o más.");
+
+  PointerSearchOptions search;
+  search.Top = static_cast<std::size_t>(options.Top);
+  if (options.Size) search.Sizes = {*options.Size};
+  if (options.Map) {
+    MapSettings map;
+    const std::string& kind = *options.Map;
+    if (kind == "linear") {
+      map.Kind = MapKind::kLinear;
+    } else if (kind == "lorom") {
+      map.Kind = MapKind::kLoRom;
+    } else if (kind == "hirom") {
+      map.Kind = MapKind::kHiRom;
+    } else if (kind == "banked") {
+      map.Kind = MapKind::kBanked;
+    } else {
+      return Refuse(err, "El mapa debe ser linear, lorom, hirom o banked: " + kind);
+    }
+    if (options.Base && map.Kind != MapKind::kLinear)
+      return Refuse(err, "--base solo vale con --map linear.");
+    if ((options.BankSize || options.Window) && map.Kind != MapKind::kBanked)
+      return Refuse(err, "--bank-size y --window solo valen con --map banked.");
+    const auto number = [&](const std::optional<std::string>& text, const char* name,
+                            std::int64_t& into) {
+      if (!text) return true;
+      const auto value = NumberOption(*text);
+      if (!value) {
+        err << name << " debe ser un número (decimal, o hexadecimal con 0x): " << *text << '\n';
+        return false;
+      }
+      into = *value;
+      return true;
+    };
+    if (!number(options.Header, "--header", map.Header) ||
+        !number(options.Base, "--base", map.Base) ||
+        !number(options.BankSize, "--bank-size", map.BankSize) ||
+        !number(options.Window, "--window", map.Window))
+      return kExitRefused;
+    if (map.Kind == MapKind::kBanked &&
+        (map.BankSize <= 0 || map.Window + map.BankSize > 0x10000)) {
+      return Refuse(err, "El banco (--bank-size " + OffsetHex(map.BankSize) + ", --window " +
+                             OffsetHex(map.Window) +
+                             ") no cabe en 16 bits: window + bank-size debe ser como mucho "
+                             "0x10000.");
+    }
+    search.Maps = {map};
+  }
+
+  try {
+    const std::vector<std::uint8_t> rom = ReadRom(options.Rom);
+    const auto size = static_cast<std::int64_t>(rom.size());
+    std::vector<std::int64_t> targets;
+    std::string table = "main";
+    if (options.Targets) {
+      std::string text;
+      try {
+        text = ReadWholeFile(*options.Targets);
+      } catch (const AppError& e) {
+        RethrowNamingFile(e, *options.Targets, "los offsets de los textos");
+      }
+      targets = ParseTargets(text, *options.Targets);
+      for (const std::int64_t t : targets) {
+        if (t >= size) {
+          throw AppError(kErrBadInput, *options.Targets + ": el offset " + OffsetHex(t) +
+                                           " se sale de la ROM, que tiene " + OffsetHex(size) +
+                                           " bytes.");
+        }
+      }
+    } else {
+      const auto warn = [&](const std::string& warning) { err << warning << '\n'; };
+      ProjectTargets fromProject = TargetsOfBlock(*options.Project, *options.Block, warn);
+      search.Maps = {fromProject.Map};
+      table = fromProject.Table;
+      for (const std::int64_t t : fromProject.Offsets)
+        if (t < size) targets.push_back(t);
+    }
+    if (targets.empty()) {
+      err << "No hay textos que buscar: "
+          << (options.Targets ? *options.Targets + " no tiene ningún offset."
+                              : "el bloque " + *options.Block + " no tiene ningún texto.")
+          << '\n';
+      return kExitFailed;
+    }
+    if (!search.Maps.empty() && search.Maps.front().Header >= size) {
+      return Refuse(err, "La cabecera (" + std::to_string(search.Maps.front().Header) +
+                             " bytes) ocupa toda la ROM.");
+    }
+    ProgressLine line(err, progress, "punteros");
+    const PointerSearchResult result =
+        FindPointerTables(rom, targets, search, ControlOf(stop, line));
+    line.Erase();
+    bool firstStanza = true;
+    for (const PointerCandidate& c : result.Candidates) {
+      const PointerFormat& p = c.Format;
+      if (options.Toml) {
+        if (!firstStanza) out << '\n';
+        out << BlockStanza(c, table);
+        firstStanza = false;
+        continue;
+      }
+      out << OffsetHex(p.Offset) << ' ' << p.Count << ' ' << p.Size << ' '
+          << (p.Order == Endian::kBig ? "big" : "little") << ' ' << p.Stride << ' '
+          << MapLabel(c.Map) << ' ' << (p.Add < 0 ? "-" + OffsetHex(-p.Add) : OffsetHex(p.Add))
+          << ' ' << c.Reached << '/' << result.Targets << '\n';
+    }
+    out << std::flush;
+    if (result.Stopped) {
+      err << "Búsqueda detenida.\n";
+      return kExitCancelled;
+    }
+    if (result.Candidates.empty()) {
+      err << "Ningún grupo de punteros alcanza " << (result.Targets == 1 ? "el texto" : "dos de los ")
+          << (result.Targets == 1 ? "" : std::to_string(result.Targets) + " textos") << ".\n";
+      return kExitFailed;
+    }
+  } catch (const AppError& e) {
+    return ExitForError(err, e);
+  }
+  return kExitOk;
+}
+
+}  // namespace romscriber
