@@ -72,7 +72,7 @@ bool Report(const char* what, double seconds, double target, bool right) {
 // Letters as ASCII minus 0x20, a few two-byte words, FE a line break, F0 a
 // colour code with one parameter, FF the end: the game-text layout of the
 // dump benchmarks.
-ExtendedTable GameTable() {
+EntryList GameTable() {
   std::string text = "20= \n";
   char line[32];
   for (int c = 'A'; c <= 'z'; ++c) {
@@ -150,7 +150,7 @@ bool RelativeBench(int runs) {
 }
 
 bool TextBench(int runs) {
-  const CompiledTable table = CompiledTable::FromExtended(GameTable(), FindStyle());
+  const CompiledTable table = CompiledTable::Compile(GameTable(), FindStyle());
   const Bytes rom = GameText(32 * kMiB, 2);
   bool ok = true;
   for (const bool withText : {true, false}) {
@@ -253,11 +253,11 @@ void FalsePositives() {
   for (const Shape shape : {Shape{"64 one-byte entries + end byte", 64},
                             Shape{"96 one-byte entries + end byte", 96},
                             Shape{"160 one-byte entries + end byte", 160}}) {
-    ExtendedTable table;
+    EntryList table;
     for (int b = 0; b < shape.Letters; ++b)
-      table.Entries.push_back({std::string(1, static_cast<char>(b)), "x", ExtendedKind::kEntry, 0, 0});
-    table.Entries.push_back({"\xFF", "<fin>", ExtendedKind::kEnd, 0, 0});
-    const CompiledTable compiled = CompiledTable::FromExtended(table, FindStyle());
+      table.Entries.push_back({std::string(1, static_cast<char>(b)), "x", EntryKind::kText, 0, 0});
+    table.Entries.push_back({"\xFF", "<fin>", EntryKind::kEnd, 0, 0});
+    const CompiledTable compiled = CompiledTable::Compile(table, FindStyle());
     for (const std::int64_t minimum : {4, 8}) {
       TextSearchOptions options;
       options.MinEntries = minimum;

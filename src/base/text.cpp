@@ -46,6 +46,20 @@ std::size_t CodePoints(std::string_view text) {
   return n;
 }
 
+std::vector<char32_t> DecodeUtf8(std::string_view text) {
+  std::vector<char32_t> out;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length && at + k < text.size(); ++k)
+      cp = cp << 6 | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+    out.push_back(cp);
+    at += length;
+  }
+  return out;
+}
+
 int LineAt(std::string_view text, std::size_t position) {
   int line = 1;
   const std::size_t end = position < text.size() ? position : text.size();

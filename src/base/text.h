@@ -2,6 +2,7 @@
 //
 //   FirstInvalidUtf8   where a text stops being well-formed UTF-8
 //   CodePoints         how many characters a UTF-8 text holds
+//   DecodeUtf8         the characters of a UTF-8 text, as code points
 //   ForEachLine        the lines of a file's text, under the one line-end rule
 //   LineAt             the line number of a byte of such a text
 //   Trim               a text without the spaces and tabs around it
@@ -20,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace romscriber {
 
@@ -31,6 +33,9 @@ std::optional<std::size_t> FirstInvalidUtf8(std::string_view text);
 // Characters (code points) of a well-formed UTF-8 text: its bytes that do
 // not continue a character.
 std::size_t CodePoints(std::string_view text);
+
+// The code points of a well-formed UTF-8 text, in order.
+std::vector<char32_t> DecodeUtf8(std::string_view text);
 
 // Calls `line(text, number)` for each line of `text` in order, numbered
 // from 1, without its line end. A text ending in a line end has no empty

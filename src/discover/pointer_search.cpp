@@ -1,5 +1,8 @@
 #include "discover/pointer_search.h"
 
+#include "base/app_error.h"
+#include "base/text.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -9,7 +12,6 @@
 #include <unordered_map>
 
 #include "hex/hex.h"
-#include "scripts/script_text.h"
 
 namespace romscriber {
 
@@ -699,25 +701,18 @@ std::string BlockStanza(const PointerCandidate& candidate, std::string_view tabl
 
 std::vector<std::int64_t> ParseTargets(std::string_view text, const std::string& fileName) {
   std::vector<std::int64_t> out;
-  int line = 0;
-  for (std::size_t from = 0; from < text.size();) {
-    std::size_t to = text.find('\n', from);
-    if (to == std::string_view::npos) to = text.size();
-    ++line;
-    std::string_view row = text.substr(from, to - from);
-    from = to + 1;
-    while (!row.empty() && (row.back() == '\r' || row.back() == ' ' || row.back() == '\t'))
-      row.remove_suffix(1);
-    while (!row.empty() && (row.front() == ' ' || row.front() == '\t')) row.remove_prefix(1);
-    if (row.empty() || row.front() == '#') continue;
+  ForEachLine(text, [&](std::string_view line, int number) {
+    std::string_view row = Trim(line);
+    if (row.empty() || row.front() == '#') return;
     if (row.size() > 2 && row[0] == '0' && (row[1] == 'x' || row[1] == 'X')) row.remove_prefix(2);
-    const auto value = ParseOffsetHex(row);
-    if (!value)
-      RefuseAt(fileName, line,
-               "se esperaba un offset hexadecimal por línea (como 1A2B0), no «" + std::string(row) +
-                   "».");
+    const auto value = ParseHexNumber(row);
+    if (!value) {
+      throw AppError::At(kErrBadInput, {fileName, number},
+                         "se esperaba un offset hexadecimal por línea (como 1A2B0), no «" +
+                             std::string(row) + "».");
+    }
     out.push_back(*value);
-  }
+  });
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
   return out;

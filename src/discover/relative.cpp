@@ -1,11 +1,12 @@
 #include "discover/relative.h"
 
+#include "base/text.h"
+
 #include <algorithm>
 #include <optional>
 
 #include "base/app_error.h"
 #include "hex/hex.h"
-#include "scripts/script_text.h"
 
 namespace romscriber {
 
@@ -18,38 +19,10 @@ constexpr std::string_view kKatakana =
     "アイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワヲン";
 constexpr int kKana = 46;
 
-// The code point of the UTF-8 character at `at` (valid UTF-8), and how many
-// bytes it takes.
-std::pair<char32_t, std::size_t> DecodeUtf8(std::string_view text, std::size_t at) {
-  const auto c = static_cast<unsigned char>(text[at]);
-  std::size_t length = 1;
-  char32_t cp = c;
-  if (c >= 0xF0) {
-    length = 4, cp = c & 0x07;
-  } else if (c >= 0xE0) {
-    length = 3, cp = c & 0x0F;
-  } else if (c >= 0xC0) {
-    length = 2, cp = c & 0x1F;
-  }
-  for (std::size_t i = 1; i < length; ++i)
-    cp = cp << 6 | (static_cast<unsigned char>(text[at + i]) & 0x3F);
-  return {cp, length};
-}
-
-std::vector<char32_t> CodePoints(std::string_view text) {
-  std::vector<char32_t> out;
-  for (std::size_t at = 0; at < text.size();) {
-    const auto [cp, length] = DecodeUtf8(text, at);
-    out.push_back(cp);
-    at += length;
-  }
-  return out;
-}
-
 // Where a kana stands in its row order, or -1.
 int KanaOrdinal(std::string_view kana, char32_t cp) {
-  static const std::vector<char32_t> hiragana = CodePoints(kHiragana);
-  static const std::vector<char32_t> katakana = CodePoints(kKatakana);
+  static const std::vector<char32_t> hiragana = DecodeUtf8(kHiragana);
+  static const std::vector<char32_t> katakana = DecodeUtf8(kKatakana);
   const std::vector<char32_t>& list = kana == kHiragana ? hiragana : katakana;
   const auto at = std::find(list.begin(), list.end(), cp);
   return at == list.end() ? -1 : static_cast<int>(at - list.begin());
@@ -204,7 +177,7 @@ RelativeQuery ParseRelativeQuery(std::string_view text, bool kana, int width, En
   query.Text = std::string(text);
   query.Width = width;
   query.Order = order;
-  const std::vector<char32_t> characters = CodePoints(text);
+  const std::vector<char32_t> characters = DecodeUtf8(text);
   query.Characters = characters.size();
   for (std::size_t i = 0; i < characters.size(); ++i) {
     if (const auto letter = Classify(characters[i], kana))

@@ -1,19 +1,11 @@
 #include "extract/settings.h"
 
+#include "base/text.h"
 #include "hex/hex.h"
 
 namespace romscriber {
 
 namespace {
-
-// Characters, not bytes, of a UTF-8 text.
-std::size_t CharCount(const std::string& text) {
-  std::size_t n = 0;
-  for (char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-  }
-  return n;
-}
 
 CheckOutcome Fail(const char* message) {
   return CheckOutcome{message, {}};
@@ -36,7 +28,7 @@ CheckOutcome CheckSettings(const ExtractionInputs& in) {
   if (start > end) return Fail("Offset Final debe ser mayor que el Offset Inicial");
   if (start > in.RomSize) return Fail("Offsets inicial no debe superar el tamaño de la ROM.");
   if (end > in.RomSize) return Fail("Offsets final no debe superar el tamaño de la ROM.");
-  if (in.Indicador && CharCount(in.ByteIni) < 2) {
+  if (in.Indicador && CodePoints(in.ByteIni) < 2) {
     return Fail("Debe indicar un valor correcto para el byte inicial.");
   }
 

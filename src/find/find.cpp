@@ -12,7 +12,7 @@
 #include "cli/cli.h"
 #include "discover/discover.h"
 #include "hex/hex.h"
-#include "project/dump.h"
+#include "session/session.h"
 #include "table/compiled.h"
 #include "table/extended_loader.h"
 #include "table/loader.h"
@@ -158,22 +158,20 @@ struct ProjectTargets {
 };
 
 ProjectTargets TargetsOfBlock(const std::filesystem::path& file, const std::string& block,
-                              const TableWarning& warn) {
-  const OpenedProject project = OpenProject(file, warn);
-  const ProjectBlock* chosen = nullptr;
+                              const Warn& warn) {
+  const Session session = Session::Open(file, warn);
+  const SessionBlock* chosen = session.FindBlock(block);
   std::string names;
-  for (const ProjectBlock& b : project.Settings.Blocks) {
-    if (b.Name == block) chosen = &b;
+  for (const ProjectBlock& b : session.Settings().Blocks)
     names += (names.empty() ? "" : ", ") + b.Name;
-  }
   if (!chosen) {
     throw AppError(kErrBadSetting, "El proyecto " + file.string() + " no tiene el bloque «" +
                                        block + "»; sus bloques son: " + names + ".");
   }
   ProjectTargets out;
-  out.Map = project.Settings.Map;
-  out.Table = project.Settings.Tables.empty() ? "main" : project.Settings.Tables.front().Name;
-  for (const DumpedString& s : DumpBlock(project, *chosen).Strings) out.Offsets.push_back(s.Offset);
+  out.Map = session.Settings().Map;
+  out.Table = session.Settings().Tables.empty() ? "main" : session.Settings().Tables.front().Name;
+  for (const StringRecord& s : chosen->Strings) out.Offsets.push_back(s.Offset);
   return out;
 }
 
@@ -271,7 +269,7 @@ int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std
     CompiledTable table = [&] {
       try {
         if (extended) {
-          return CompiledTable::FromExtended(
+          return CompiledTable::Compile(
               LoadExtendedTableFile(options.Table, options.TableEncoding.value_or(""), warn),
               FindStyle());
         }

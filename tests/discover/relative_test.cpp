@@ -287,8 +287,8 @@ TEST(RelativeSearch, WordsThroughRandomAlphabetsAreFoundAndTheTableReadsThemBack
 
     // The table from the hit: every letter of each class present reads back
     // as itself, and so does each letter of the word where it lies.
-    const ExtendedTable table = LoadExtendedTable(RelativeTableText(query, *hit), "", "t.tbl", {});
-    const CompiledTable compiled = CompiledTable::FromExtended(table, DecodeStyle{});
+    const EntryList table = LoadExtendedTable(RelativeTableText(query, *hit), "", "t.tbl", {});
+    const CompiledTable compiled = CompiledTable::Compile(table, DecodeStyle{});
     const auto read = [&](const Bytes& bytes) {
       return DecodeString(compiled, bytes, 0,
                           {static_cast<std::int64_t>(bytes.size()) - 1,
@@ -328,7 +328,7 @@ TEST(RelativeSearch, TheTableLeavesOutLettersThatDoNotFitAndKeysGivenTwice) {
   EXPECT_EQ(result.Hits[0].Offset, 1);
   EXPECT_EQ(result.Hits[0].First[0], 0xF0);
   EXPECT_EQ(result.Hits[0].First[1], 0xF0);
-  const ExtendedTable table =
+  const EntryList table =
       LoadExtendedTable(RelativeTableText(query, result.Hits[0]), "", "t.tbl", {});
   ASSERT_EQ(table.Entries.size(), 16u);
   for (std::size_t i = 0; i < 16; ++i) {

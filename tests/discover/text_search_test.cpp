@@ -80,7 +80,7 @@ std::vector<Text> LiteralTexts(const CompiledTable& table, const Bytes& rom, std
       shown += table.Shown(*e);
       if (e->Kind == TokenKind::kControl) {
         if (q + e->Params > bound) return std::nullopt;
-        for (int i = 0; i < e->Params; ++i) shown += table.Raw(rom[static_cast<std::size_t>(q + i)]);
+        for (int i = 0; i < e->Params; ++i) shown += RawText(table.Style(), std::string(1, static_cast<char>(rom[static_cast<std::size_t>(q + i)])));
         q += e->Params;
       }
       if (e->Kind == TokenKind::kEnd) {
@@ -112,37 +112,37 @@ struct TableShape {
 // A random extended table: ordinary entries of one to three bytes (some
 // with empty texts), one or two end tokens, a line break, control codes.
 // Bytes in `keep` begin no key and stand in none.
-ExtendedTable RandomTable(std::mt19937_64& random, const TableShape& shape,
+EntryList RandomTable(std::mt19937_64& random, const TableShape& shape,
                           const std::set<std::uint8_t>& keep = {}) {
-  ExtendedTable t;
+  EntryList t;
   const auto byte = [&]() {
     std::uint8_t b;
     do b = static_cast<std::uint8_t>(random()); while (keep.count(b));
     return static_cast<char>(b);
   };
   int line = 0;
-  const auto add = [&](std::string key, std::string text, ExtendedKind kind, int params = 0) {
+  const auto add = [&](std::string key, std::string text, EntryKind kind, int params = 0) {
     t.Entries.push_back({std::move(key), std::move(text), kind, params, ++line});
   };
   const int ends = 1 + static_cast<int>(random() % 2);
   for (int i = 0; i < ends; ++i)
     add(random() % 4 ? std::string(1, byte()) : std::string{byte(), byte()}, "<fin>",
-        ExtendedKind::kEnd);
-  add(std::string(1, byte()), "<br>", ExtendedKind::kLineBreak);
+        EntryKind::kEnd);
+  add(std::string(1, byte()), "<br>", EntryKind::kLineBreak);
   const int controls = static_cast<int>(random() % 3);
   for (int i = 0; i < controls; ++i)
-    add(std::string(1, byte()), "[c]", ExtendedKind::kControl,
+    add(std::string(1, byte()), "[c]", EntryKind::kControl,
         static_cast<int>(random() % (shape.MostParams + 1)));
   for (int b = 0; b < 256; ++b) {
     if (keep.count(static_cast<std::uint8_t>(b))) continue;
     if (std::uniform_real_distribution<double>(0, 1)(random) < shape.Ordinary)
       add(std::string(1, static_cast<char>(b)), random() % 10 ? std::string(1, 'a' + b % 26) : "",
-          ExtendedKind::kEntry);
+          EntryKind::kText);
   }
   for (int i = 0; i < shape.Longer; ++i) {
     std::string key(2 + random() % 2, ' ');
     for (char& c : key) c = byte();
-    add(key, "w" + std::to_string(i), ExtendedKind::kEntry);
+    add(key, "w" + std::to_string(i), EntryKind::kText);
   }
   return t;  // repeated keys keep their first definition when compiled
 }
@@ -160,7 +160,7 @@ TEST(TextSearch, MatchesTheLiteralReferenceOnRandomTablesAndRoms) {
   for (int round = 0; round < 300; ++round) {
     TableShape shape;
     shape.Ordinary = 0.1 + 0.6 * std::uniform_real_distribution<double>(0, 1)(random);
-    const CompiledTable table = CompiledTable::FromExtended(RandomTable(random, shape), FindStyle());
+    const CompiledTable table = CompiledTable::Compile(RandomTable(random, shape), FindStyle());
     const std::vector<std::string> keys = Keys(table);
     // Random bytes and runs of keys, so that strings of every kind occur.
     Bytes rom;
@@ -227,7 +227,7 @@ TEST(TextSearch, StringsBetweenRandomBytesAreFound) {
     shape.Ordinary = 0.2 + 0.5 * std::uniform_real_distribution<double>(0, 1)(random);
     shape.MostParams = 1;
     const CompiledTable table =
-        CompiledTable::FromExtended(RandomTable(random, shape, {separator}), FindStyle());
+        CompiledTable::Compile(RandomTable(random, shape, {separator}), FindStyle());
     const std::int64_t minimum = 1 + static_cast<std::int64_t>(random() % 6);
     Bytes rom;
     struct Planted {
@@ -273,11 +273,11 @@ TEST(TextSearch, RandomBytesGiveStringsAtTheRateTheTablePredicts) {
   Bytes rom(1 << 20);
   for (auto& b : rom) b = static_cast<std::uint8_t>(random());
   for (const int letters : {32, 64, 96, 128}) {
-    ExtendedTable table;
+    EntryList table;
     for (int b = 0; b < letters; ++b)
-      table.Entries.push_back({std::string(1, static_cast<char>(b)), "x", ExtendedKind::kEntry, 0, b + 1});
-    table.Entries.push_back({"\xFF", "<fin>", ExtendedKind::kEnd, 0, 999});
-    const CompiledTable compiled = CompiledTable::FromExtended(table, FindStyle());
+      table.Entries.push_back({std::string(1, static_cast<char>(b)), "x", EntryKind::kText, 0, b + 1});
+    table.Entries.push_back({"\xFF", "<fin>", EntryKind::kEnd, 0, 999});
+    const CompiledTable compiled = CompiledTable::Compile(table, FindStyle());
     for (const std::int64_t minimum : {2, 4, 6, 8}) {
       const double expected = static_cast<double>(rom.size()) / 256.0 *
                               std::pow(letters / 256.0, static_cast<double>(minimum));
@@ -297,7 +297,7 @@ CompiledTable SmallTable() {
   // parameter, FF the end.
   const std::string text =
       "61=a\n62=b\n63=c\n64=d\nE001=castillo\n*FE=<br>\n$F0=[color],1\n/FF=<fin>\n";
-  return CompiledTable::FromExtended(LoadExtendedTable(text, "", "t.tbl", {}), FindStyle());
+  return CompiledTable::Compile(LoadExtendedTable(text, "", "t.tbl", {}), FindStyle());
 }
 
 TEST(TextSearch, OnlyOrdinaryEntriesCountTowardsTheMinimum) {
