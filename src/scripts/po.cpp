@@ -202,22 +202,13 @@ class MemoryFile {
 // the order in which libgettextpo gives the entries back.
 std::vector<int> MsgidLines(std::string_view bytes) {
   std::vector<int> lines;
-  int line = 0;
-  std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    ++line;
-    std::size_t end = bytes.find('\n', pos);
-    if (end == std::string_view::npos) end = bytes.size();
-    std::string_view text = bytes.substr(pos, end - pos);
-    pos = end + 1;
+  ForEachLine(bytes, [&](std::string_view text, int line) {
     if (text.substr(0, 2) == "#~") text.remove_prefix(2);
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) continue;
-    text.remove_prefix(first);
+    text = Trim(text);
     if (text.substr(0, 5) == "msgid" &&
         (text.size() == 5 || text[5] == ' ' || text[5] == '\t' || text[5] == '"'))
       lines.push_back(line);
-  }
+  });
   return lines;
 }
 
@@ -239,12 +230,11 @@ std::vector<std::string_view> Words(std::string_view text) {
 // 1F000 1F002" (one of the comment's lines). False when there is none or it
 // is not written so.
 bool ParsePlace(std::string_view comments, StringRecord& s) {
-  std::size_t pos = 0;
-  while (pos <= comments.size()) {
-    std::size_t end = comments.find('\n', pos);
-    if (end == std::string_view::npos) end = comments.size();
-    const std::vector<std::string_view> words = Words(comments.substr(pos, end - pos));
-    pos = end + 1;
+  // gettext joins the comment's lines with line ends.
+  std::vector<std::string_view> lines;
+  ForEachLine(comments, [&](std::string_view line, int) { lines.push_back(line); });
+  for (const std::string_view line : lines) {
+    const std::vector<std::string_view> words = Words(line);
     if (words.empty() || words[0] != "offset") continue;
     if (words.size() < 2) return false;
     const auto offset = ParseHexNumber(words[1]);
