@@ -150,7 +150,7 @@ bool RelativeBench(int runs) {
 }
 
 bool TextBench(int runs) {
-  const CompiledTable table = CompiledTable::Compile(GameTable(), FindStyle());
+  const CompiledTable table = CompiledTable::Compile(GameTable(), ProjectStyle());
   const Bytes rom = GameText(32 * kMiB, 2);
   bool ok = true;
   for (const bool withText : {true, false}) {
@@ -257,7 +257,7 @@ void FalsePositives() {
     for (int b = 0; b < shape.Letters; ++b)
       table.Entries.push_back({std::string(1, static_cast<char>(b)), "x", EntryKind::kText, 0, 0});
     table.Entries.push_back({"\xFF", "<fin>", EntryKind::kEnd, 0, 0});
-    const CompiledTable compiled = CompiledTable::Compile(table, FindStyle());
+    const CompiledTable compiled = CompiledTable::Compile(table, ProjectStyle());
     for (const std::int64_t minimum : {4, 8}) {
       TextSearchOptions options;
       options.MinEntries = minimum;

@@ -29,6 +29,7 @@ using romscriber::studio::StudioWindow;
 class Silent : public romscriber::studio::Asker {
  public:
   QString ProjectToOpen(QWidget*) override { return {}; }
+  QString FileToOpen(QWidget*, const QString&, const QString&) override { return {}; }
   QString FileToWrite(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
   std::optional<std::pair<QString, romscriber::ScriptFormat>> ScriptsSettings(QWidget*, const QString&) override {
     return std::nullopt;

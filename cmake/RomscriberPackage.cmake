@@ -5,7 +5,7 @@ include_guard(GLOBAL)
 
 # The programs this build installs, named in the description.
 set(programs)
-foreach(program romscriber romscriber-dump romscriber-insert romscriber-find)
+foreach(program romscriber-studio romscriber romscriber-dump romscriber-insert romscriber-find romscriber-dict)
   if(TARGET ${program})
     list(APPEND programs ${program})
   endif()
@@ -31,7 +31,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "extractor de scripts de ROM para traducir
 # The long description; CPack puts the summary above it.
 set(CPACK_PACKAGE_DESCRIPTION "Romscriber vuelca el texto de una imagen ROM de cartucho a archivos de script
 para traducirlo, con una tabla Thingy (*.tbl) que dice qué texto representa
-cada byte o grupo de bytes.
+cada byte o grupo de bytes, y vuelve a insertar la traducción en una ROM
+nueva con sus punteros corregidos y sus parches IPS y BPS. romscriber-studio
+es la ventana del traductor sobre todo ese camino.
 
 Programas: ${program_list}.
 

@@ -85,6 +85,25 @@ check "romscriber-find text y pointers en la muestra" bash -c \
 check "romscriber sabe que se instala en /usr/bin" bash -c \
   "strings '$root/usr/bin/romscriber' | grep -qx /usr/bin"
 
+# The studio: it runs, and its entry and icon are there.
+studio=$root/usr/bin/romscriber-studio
+check "/usr/bin/romscriber-studio" test -x "$studio"
+check "romscriber-studio --version" bash -c "QT_QPA_PLATFORM=offscreen '$studio' --version | grep -qx '$version'"
+studio_desktop=$root/usr/share/applications/romscriber-studio.desktop
+check "entrada de escritorio del estudio" grep -qx "Exec=romscriber-studio %f" "$studio_desktop"
+check "icono del estudio en la entrada" grep -qx "Icon=romscriber-studio" "$studio_desktop"
+for size in 16 32 48 128 256; do
+  check "icono del estudio de $size px" bash -c \
+    "file -b '$root/usr/share/icons/hicolor/${size}x${size}/apps/romscriber-studio.png' | grep -q 'PNG image data, $size x $size'"
+done
+
+# The range window links only the range core: no TOML, PO or zlib of its own
+# (zlib reaches it through Qt).
+check "romscriber no enlaza toml++ ni gettextpo" bash -c \
+  "! ldd '$root/usr/bin/romscriber' | grep -Eq 'tomlplusplus|gettextpo'"
+check "romscriber no enlaza zlib por sí mismo" bash -c \
+  "! readelf -d '$root/usr/bin/romscriber' | grep NEEDED | grep -q libz"
+
 # Desktop entry and icons.
 desktop=$root/usr/share/applications/romscriber.desktop
 check "entrada de escritorio" test -f "$desktop"

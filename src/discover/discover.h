@@ -12,8 +12,8 @@
 //                               (FindRelative), a table from one hit
 //                               (RelativeTableText)
 //   discover/text_search.h      text finding: strings of ordinary entries
-//                               closed by an end token (FindTexts), shown in
-//                               FindStyle
+//                               closed by an end token (FindTexts), shown
+//                               as project dumps show them (ProjectStyle)
 //   discover/pointer_search.h   pointer-table discovery: the maps tried
 //                               (StandardMaps, MapLabel), the ranked runs of
 //                               pointers reaching the targets

@@ -36,15 +36,6 @@ std::int64_t RunLength(const CompiledTable::Matcher& match, std::span<const std:
 
 }  // namespace
 
-DecodeStyle FindStyle() {
-  DecodeStyle style;
-  style.RawLeft = "<$";
-  style.RawRight = ">";
-  style.LineBreak = "\n";
-  style.ClassicMarkers = false;
-  return style;
-}
-
 TextSearchResult FindTexts(const CompiledTable& table, std::span<const std::uint8_t> rom,
                            const TextSearchOptions& options, const SearchControl& control) {
   TextSearchResult result;

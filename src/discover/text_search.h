@@ -5,7 +5,7 @@
 // entries. Line breaks, control codes with their parameter bytes and end
 // tokens stand inside a run without counting.
 //
-//   FindStyle   how found texts show: raw bytes <$HH>, line breaks as LF
+//   (found texts show as project dumps show them: ProjectStyle)
 //   FindTexts   the strings of a range, in offset order, none overlapping
 //
 // Where strings could start at several places (a run that reads as text from
@@ -25,10 +25,6 @@
 #include "table/compiled.h"
 
 namespace romscriber {
-
-// Raw bytes as <$HH>, line breaks as LF, classic end and pause entries as
-// their own bytes: as project dumps show them.
-DecodeStyle FindStyle();
 
 struct TextSearchOptions {
   std::int64_t MinEntries = 4;     // ordinary entries a string must hold; at least 1

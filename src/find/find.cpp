@@ -271,9 +271,9 @@ int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std
         if (extended) {
           return CompiledTable::Compile(
               LoadExtendedTableFile(options.Table, options.TableEncoding.value_or(""), warn),
-              FindStyle());
+              ProjectStyle());
         }
-        return CompiledTable::FromClassic(LoadTableFile(options.Table), FindStyle());
+        return CompiledTable::FromClassic(LoadTableFile(options.Table), ProjectStyle());
       } catch (const AppError& e) {
         RethrowNamingFile(e, options.Table, "la tabla");
       }

@@ -191,15 +191,6 @@ std::string PointerList(const std::vector<PointerRef>& pointers) {
 
 }  // namespace
 
-DecodeStyle ProjectStyle() {
-  DecodeStyle style;
-  style.RawLeft = "<$";
-  style.RawRight = ">";
-  style.LineBreak = "\n";
-  style.ClassicMarkers = false;
-  return style;
-}
-
 Session Session::Open(const std::filesystem::path& projectFile, const Warn& warn,
                       const Progress& progress, const std::atomic<bool>* stop) {
   auto image = std::make_shared<ProjectImage>(ProjectImage{LoadProject(projectFile), {},

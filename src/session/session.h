@@ -47,10 +47,6 @@
 
 namespace romscriber {
 
-// How project dumps show what tables do not say: raw bytes as <$HH>, line
-// breaks as LF, classic end and pause entries as their own bytes.
-DecodeStyle ProjectStyle();
-
 // A table of the project, compiled, with the width of each of its keys.
 struct OpenedTable {
   const ProjectTable* Settings = nullptr;

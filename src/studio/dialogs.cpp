@@ -51,6 +51,10 @@ QString DialogAsker::ProjectToOpen(QWidget* parent) {
                                       QObject::tr("Proyectos (*.toml)"));
 }
 
+QString DialogAsker::FileToOpen(QWidget* parent, const QString& title, const QString& filter) {
+  return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+}
+
 QString DialogAsker::FileToWrite(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& suggested) {
   return QFileDialog::getSaveFileName(parent, title, suggested, filter);

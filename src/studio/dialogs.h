@@ -38,6 +38,8 @@ class Asker {
   virtual ~Asker() = default;
   // An existing project file; empty when cancelled.
   virtual QString ProjectToOpen(QWidget* parent) = 0;
+  // An existing file to read; empty when cancelled.
+  virtual QString FileToOpen(QWidget* parent, const QString& title, const QString& filter) = 0;
   // A file to write (`filter` as Qt's dialogs take it); empty when cancelled.
   virtual QString FileToWrite(QWidget* parent, const QString& title, const QString& filter,
                               const QString& suggested) = 0;
@@ -61,6 +63,7 @@ class Asker {
 class DialogAsker : public Asker {
  public:
   QString ProjectToOpen(QWidget* parent) override;
+  QString FileToOpen(QWidget* parent, const QString& title, const QString& filter) override;
   QString FileToWrite(QWidget* parent, const QString& title, const QString& filter,
                       const QString& suggested) override;
   std::optional<std::pair<QString, ScriptFormat>> ScriptsSettings(

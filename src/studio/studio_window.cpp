@@ -33,6 +33,7 @@
 #include "insert/patch.h"
 #include "project/project_text.h"
 #include "studio/editor.h"
+#include "studio/find_dialogs.h"
 
 namespace romscriber::studio {
 
@@ -363,6 +364,10 @@ void StudioWindow::BuildMenus() {
   QMenu* rom = menuBar()->addMenu(tr("&ROM"));
   add(rom, tr("&Generar ROM"), QKeySequence(Qt::CTRL | Qt::Key_G), [this] { GenerateRom(); });
   add(rom, tr("&Probar en emulador"), QKeySequence(Qt::Key_F5), [this] { TryInEmulator(); });
+
+  QMenu* tools = menuBar()->addMenu(tr("&Herramientas"));
+  add(tools, tr("Búsqueda &relativa…"), QKeySequence(), [this] { ShowRelativeSearch(); });
+  add(tools, tr("Buscar &punteros…"), QKeySequence(), [this] { ShowPointerSearch(); });
 }
 
 // --- Showing --------------------------------------------------------------------
@@ -939,6 +944,50 @@ void StudioWindow::ShowRefusals() {
   connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
   layout->addWidget(buttons);
   dialog->resize(760, 320);
+  dialog->show();
+}
+
+void StudioWindow::ShowRelativeSearch() {
+  // The project's ROM; without a project, a ROM the translator names.
+  std::shared_ptr<const std::vector<std::uint8_t>> rom;
+  if (m_bench) {
+    const std::span<const std::uint8_t> bytes = m_bench->GetSession().Rom();
+    rom = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+  } else {
+    const QString file = m_asker.FileToOpen(this, tr("ROM en la que buscar"), tr("ROM (*.*)"));
+    if (file.isEmpty()) return;
+    try {
+      const std::string bytes = ReadWholeFile(PathOf(file));
+      rom = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+    } catch (const AppError& e) {
+      m_asker.Inform(this, tr("Búsqueda relativa"), Utf8(e.Description()));
+      return;
+    }
+  }
+  auto* dialog = new RelativeDialog(std::move(rom), m_asker, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->show();
+}
+
+void StudioWindow::ShowPointerSearch() {
+  if (!m_bench) {
+    SetStatus(tr("Abra antes un proyecto: los punteros se buscan en su ROM, con su mapa."));
+    return;
+  }
+  auto* dialog = new PointerDialog(std::make_shared<const Session>(m_bench->GetSession()),
+                                   m_projectFile, m_asker, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  // The project has a block more: opened again, its translations saved first.
+  connect(dialog, &PointerDialog::ProjectChanged, this, [this] {
+    const auto reopen = [this] { OpenProject(m_projectFile); };
+    if (m_undo.isClean()) {
+      reopen();
+    } else {
+      Save([reopen](bool saved) {
+        if (saved) reopen();
+      });
+    }
+  });
   dialog->show();
 }
 

@@ -107,6 +107,8 @@ class StudioWindow : public QMainWindow {
   void NextUntranslated();
   void WrapLines();
   void TryInEmulator();
+  void ShowRelativeSearch();
+  void ShowPointerSearch();
   void CopyRows();
   void PasteRows();
   void ShowRefusals();

@@ -86,6 +86,18 @@ struct DecodeStyle {
   bool ClassicMarkers = true;
 };
 
+// How project dumps (and the searches that read a ROM as they do) show what
+// tables do not say: raw bytes as <$HH>, line breaks as LF, classic end and
+// pause entries as their own bytes.
+inline DecodeStyle ProjectStyle() {
+  DecodeStyle style;
+  style.RawLeft = "<$";
+  style.RawRight = ">";
+  style.LineBreak = "\n";
+  style.ClassicMarkers = false;
+  return style;
+}
+
 // Bytes a decoder may copy past the end of any shown text or raw byte text.
 inline constexpr std::size_t kShownSlack = 32;
 

@@ -160,7 +160,7 @@ TEST(TextSearch, MatchesTheLiteralReferenceOnRandomTablesAndRoms) {
   for (int round = 0; round < 300; ++round) {
     TableShape shape;
     shape.Ordinary = 0.1 + 0.6 * std::uniform_real_distribution<double>(0, 1)(random);
-    const CompiledTable table = CompiledTable::Compile(RandomTable(random, shape), FindStyle());
+    const CompiledTable table = CompiledTable::Compile(RandomTable(random, shape), ProjectStyle());
     const std::vector<std::string> keys = Keys(table);
     // Random bytes and runs of keys, so that strings of every kind occur.
     Bytes rom;
@@ -227,7 +227,7 @@ TEST(TextSearch, StringsBetweenRandomBytesAreFound) {
     shape.Ordinary = 0.2 + 0.5 * std::uniform_real_distribution<double>(0, 1)(random);
     shape.MostParams = 1;
     const CompiledTable table =
-        CompiledTable::Compile(RandomTable(random, shape, {separator}), FindStyle());
+        CompiledTable::Compile(RandomTable(random, shape, {separator}), ProjectStyle());
     const std::int64_t minimum = 1 + static_cast<std::int64_t>(random() % 6);
     Bytes rom;
     struct Planted {
@@ -277,7 +277,7 @@ TEST(TextSearch, RandomBytesGiveStringsAtTheRateTheTablePredicts) {
     for (int b = 0; b < letters; ++b)
       table.Entries.push_back({std::string(1, static_cast<char>(b)), "x", EntryKind::kText, 0, b + 1});
     table.Entries.push_back({"\xFF", "<fin>", EntryKind::kEnd, 0, 999});
-    const CompiledTable compiled = CompiledTable::Compile(table, FindStyle());
+    const CompiledTable compiled = CompiledTable::Compile(table, ProjectStyle());
     for (const std::int64_t minimum : {2, 4, 6, 8}) {
       const double expected = static_cast<double>(rom.size()) / 256.0 *
                               std::pow(letters / 256.0, static_cast<double>(minimum));
@@ -297,7 +297,7 @@ CompiledTable SmallTable() {
   // parameter, FF the end.
   const std::string text =
       "61=a\n62=b\n63=c\n64=d\nE001=castillo\n*FE=<br>\n$F0=[color],1\n/FF=<fin>\n";
-  return CompiledTable::Compile(LoadExtendedTable(text, "", "t.tbl", {}), FindStyle());
+  return CompiledTable::Compile(LoadExtendedTable(text, "", "t.tbl", {}), ProjectStyle());
 }
 
 TEST(TextSearch, OnlyOrdinaryEntriesCountTowardsTheMinimum) {

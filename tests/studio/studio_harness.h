@@ -29,6 +29,14 @@ class ScriptedAsker : public Asker {
     Asked << QStringLiteral("open");
     return Project;
   }
+  std::deque<QString> Opened;  // FileToOpen, in turn
+  QString FileToOpen(QWidget*, const QString& title, const QString&) override {
+    Asked << QStringLiteral("open file: ") + title;
+    if (Opened.empty()) return {};
+    const QString f = Opened.front();
+    Opened.pop_front();
+    return f;
+  }
   QString FileToWrite(QWidget*, const QString& title, const QString&, const QString&) override {
     Asked << QStringLiteral("file: ") + title;
     if (Files.empty()) return {};

@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QSpinBox>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -21,7 +22,10 @@
 
 #include "base/file_io.h"
 #include "inserter/insert.h"
+#include "studio/find_dialogs.h"
 #include "studio/language.h"
+#include "table/extended_loader.h"
+#include "extract/engine.h"
 #include "studio/studio_window.h"
 #include "studio_harness.h"
 
@@ -322,13 +326,63 @@ class StudioWindowTest : public QObject {
       QStringList menus;
       for (QAction* a : window.menuBar()->actions())
         menus << a->text().remove(QLatin1Char('&'));
-      const QStringList expected = english ? QStringList{"File", "Edit", "ROM"}
-                                           : QStringList{"Archivo", "Editar", "ROM"};
+      const QStringList expected = english ? QStringList{"File", "Edit", "ROM", "Tools"}
+                                           : QStringList{"Archivo", "Editar", "ROM", "Herramientas"};
       QCOMPARE(menus, expected);
       // Accessible names stay the same in both languages.
       QVERIFY(Named(&window, QStringLiteral("Traducción")) != nullptr);
       if (english) QCoreApplication::removeTranslator(&studio);
     }
+  }
+
+  void RelativeSearchWritesATableThatReadsTheWordBack() {
+    ScriptedAsker asker;
+    const QString file = Sample("relative");
+    const fs::path folder = fs::path(file.toStdString()).parent_path();
+    const std::string rom = ReadWholeFile(folder / "juego.sfc");
+    RelativeDialog dialog(std::make_shared<const std::vector<std::uint8_t>>(rom.begin(), rom.end()), asker);
+    dialog.show();
+    Named<QLineEdit>(&dialog, QStringLiteral("Texto visto en pantalla"))->setText(QStringLiteral("Bienvenido"));
+    QVERIFY(dialog.Search());
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.Searching(); }));
+    QVERIFY(!dialog.Result().Hits.empty());
+    QCOMPARE(dialog.Result().Hits[0].Offset, 0x18074);
+    asker.Files.push_back(QString::fromStdString((folder / "relativa.tbl").string()));
+    QVERIFY(!dialog.WriteTable(0).isEmpty());
+    // The table it wrote reads the word back at the hit.
+    const CompiledTable table = CompiledTable::Compile(
+        LoadExtendedTable(ReadWholeFile(folder / "relativa.tbl"), "", "relativa.tbl", {}), ProjectStyle());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(rom.data());
+    const DecodedString s = DecodeString(table, std::span(bytes, rom.size()), 0x18074,
+                                         {0x18074 + 9, static_cast<std::int64_t>(rom.size()), true});
+    QCOMPARE(QString::fromStdString(s.Text), QStringLiteral("Bienvenido"));
+    // A word with no two letters of one class is refused before searching.
+    Named<QLineEdit>(&dialog, QStringLiteral("Texto visto en pantalla"))->setText(QStringLiteral("Ab"));
+    QVERIFY(!dialog.Search());
+  }
+
+  void APointerTableFoundFromTheStringsBecomesABlock() {
+    ScriptedAsker asker;
+    const QString file = Sample("pointers");
+    StudioWindow window(asker);
+    QVERIFY(Open(window, file));
+    PointerDialog dialog(std::make_shared<const Session>(window.Bench()->GetSession()), file, asker);
+    QObject::connect(&dialog, &PointerDialog::ProjectChanged, &window, [&] { window.OpenProject(file); });
+    // The strings the sample's table finds, not the block: its strings alone.
+    Named<QComboBox>(&dialog, QStringLiteral("Textos que buscar"))->setCurrentIndex(1);
+    // Three entries take in the last string, "FIN", as the README does.
+    Named<QSpinBox>(&dialog, QStringLiteral("Entradas mínimas por texto"))->setValue(3);
+    QVERIFY(dialog.Search());
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.Searching(); }, 20000));
+    QVERIFY(!dialog.Result().Candidates.empty());
+    const PointerCandidate& first = dialog.Result().Candidates[0];
+    QCOMPARE(first.Format.Offset, 0x18000);
+    QCOMPARE(first.Format.Count, 57);
+    QCOMPARE(first.Format.Size, 2);
+    QVERIFY(dialog.AddToProject(0));
+    QVERIFY(QTest::qWaitFor([&] { return !window.Busy() && window.Bench()->BlockCount() == 3; }, 20000));
+    QCOMPARE(window.Bench()->Block(2).Settings->Name, std::string("punteros_18000"));
+    QCOMPARE(window.Bench()->Block(2).Strings.size(), window.Bench()->Block(0).Strings.size());
   }
 
   void EveryControlHasAnAccessibleName() {
@@ -340,7 +394,12 @@ class StudioWindowTest : public QObject {
     newProject.show();
     ReplaceDialog replace;
     replace.show();
-    for (QWidget* top : std::initializer_list<QWidget*>{&window, &newProject, &replace}) {
+    RelativeDialog relative(std::make_shared<const std::vector<std::uint8_t>>(16, 0), asker);
+    relative.show();
+    PointerDialog pointers(std::make_shared<const Session>(window.Bench()->GetSession()),
+                           QString(), asker);
+    pointers.show();
+    for (QWidget* top : std::initializer_list<QWidget*>{&window, &newProject, &replace, &relative, &pointers}) {
       QList<QWidget*> widgets = top->findChildren<QWidget*>();
       widgets << top->findChildren<QMenuBar*>().value(0);
       for (QWidget* w : widgets) {

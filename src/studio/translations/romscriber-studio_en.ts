@@ -328,6 +328,253 @@
     </message>
 </context>
 <context>
+    <name>romscriber::studio::PointerDialog</name>
+    <message>
+        <source>Buscar punteros</source>
+        <translation>Find pointers</translation>
+    </message>
+    <message>
+        <source>Textos que buscar</source>
+        <translation>Texts to look for</translation>
+    </message>
+    <message>
+        <source>los textos de un bloque</source>
+        <translation>the texts of a block</translation>
+    </message>
+    <message>
+        <source>los textos que encuentra una tabla</source>
+        <translation>the texts a table finds</translation>
+    </message>
+    <message>
+        <source>Buscar punteros a:</source>
+        <translation>Find pointers to:</translation>
+    </message>
+    <message>
+        <source>Bloque</source>
+        <translation>Block</translation>
+    </message>
+    <message>
+        <source>Bloque:</source>
+        <translation>Block:</translation>
+    </message>
+    <message>
+        <source>Tabla</source>
+        <translation>Table</translation>
+    </message>
+    <message>
+        <source>Tabla:</source>
+        <translation>Table:</translation>
+    </message>
+    <message>
+        <source>Entradas mínimas por texto</source>
+        <translation>Least entries per text</translation>
+    </message>
+    <message>
+        <source>Entradas mínimas por texto:</source>
+        <translation>Least entries per text:</translation>
+    </message>
+    <message>
+        <source>Candidatos</source>
+        <translation>Candidates</translation>
+    </message>
+    <message>
+        <source>Candidatos:</source>
+        <translation>Candidates:</translation>
+    </message>
+    <message>
+        <source>&amp;Buscar</source>
+        <translation>&amp;Search</translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>Punteros</source>
+        <translation>Pointers</translation>
+    </message>
+    <message>
+        <source>Bytes</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>Orden</source>
+        <translation>Order</translation>
+    </message>
+    <message>
+        <source>Paso</source>
+        <translation>Stride</translation>
+    </message>
+    <message>
+        <source>Mapa</source>
+        <translation>Map</translation>
+    </message>
+    <message>
+        <source>Suma</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Alcanzados</source>
+        <translation>Reached</translation>
+    </message>
+    <message>
+        <source>&amp;Añadir al proyecto</source>
+        <translation>&amp;Add to the project</translation>
+    </message>
+    <message>
+        <source>Añadir al proyecto</source>
+        <translation>Add to the project</translation>
+    </message>
+    <message>
+        <source>big</source>
+        <translation>big</translation>
+    </message>
+    <message>
+        <source>little</source>
+        <translation>little</translation>
+    </message>
+    <message>
+        <source>%1 de %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>Ninguna tabla de punteros llega a esos %n textos.</source>
+        <translation>
+            <numerusform>No pointer table reaches that %n text.</numerusform>
+            <numerusform>No pointer table reaches those %n texts.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n candidatos.</source>
+        <translation>
+            <numerusform>%n candidate.</numerusform>
+            <numerusform>%n candidates.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Buscando…</source>
+        <translation>Searching…</translation>
+    </message>
+    <message>
+        <source>Bloque añadido al proyecto.</source>
+        <translation>Block added to the project.</translation>
+    </message>
+</context>
+<context>
+    <name>romscriber::studio::RelativeDialog</name>
+    <message>
+        <source>Búsqueda relativa</source>
+        <translation>Relative search</translation>
+    </message>
+    <message>
+        <source>Texto visto en pantalla</source>
+        <translation>Text seen on screen</translation>
+    </message>
+    <message>
+        <source>una palabra del juego, como Espada</source>
+        <translation>a word of the game, such as Sword</translation>
+    </message>
+    <message>
+        <source>Texto:</source>
+        <translation>Text:</translation>
+    </message>
+    <message>
+        <source>Ancho de los valores</source>
+        <translation>Value width</translation>
+    </message>
+    <message>
+        <source>1 byte por letra</source>
+        <translation>1 byte per letter</translation>
+    </message>
+    <message>
+        <source>2 bytes por letra</source>
+        <translation>2 bytes per letter</translation>
+    </message>
+    <message>
+        <source>Valores:</source>
+        <translation>Values:</translation>
+    </message>
+    <message>
+        <source>Orden de los bytes</source>
+        <translation>Byte order</translation>
+    </message>
+    <message>
+        <source>little endian</source>
+        <translation>little endian</translation>
+    </message>
+    <message>
+        <source>big endian</source>
+        <translation>big endian</translation>
+    </message>
+    <message>
+        <source>Orden:</source>
+        <translation>Order:</translation>
+    </message>
+    <message>
+        <source>Kana (hiragana y katakana en orden gojūon)</source>
+        <translation>Kana (hiragana and katakana in gojūon order)</translation>
+    </message>
+    <message>
+        <source>Kana</source>
+        <translation>Kana</translation>
+    </message>
+    <message>
+        <source>&amp;Buscar</source>
+        <translation>&amp;Search</translation>
+    </message>
+    <message>
+        <source>Buscar en la ROM</source>
+        <translation>Search the ROM</translation>
+    </message>
+    <message>
+        <source>Coincidencias</source>
+        <translation>Hits</translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>Primera letra de cada clase</source>
+        <translation>First letter of each class</translation>
+    </message>
+    <message>
+        <source>Escribir &amp;tabla…</source>
+        <translation>Write &amp;table…</translation>
+    </message>
+    <message>
+        <source>Escribir tabla</source>
+        <translation>Write table</translation>
+    </message>
+    <message>
+        <source>Ninguna coincidencia.</source>
+        <translation>No hits.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n coincidencias.</source>
+        <translation>
+            <numerusform>%n hit.</numerusform>
+            <numerusform>%n hits.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Buscando…</source>
+        <translation>Searching…</translation>
+    </message>
+    <message>
+        <source>Guardar la tabla</source>
+        <translation>Save the table</translation>
+    </message>
+    <message>
+        <source>Tablas (*.tbl)</source>
+        <translation>Tables (*.tbl)</translation>
+    </message>
+    <message>
+        <source>Tabla escrita en %1.</source>
+        <translation>Table written to %1.</translation>
+    </message>
+</context>
+<context>
     <name>romscriber::studio::ReplaceDialog</name>
     <message>
         <source>Buscar y reemplazar</source>
@@ -760,6 +1007,30 @@
     <message>
         <source>Se cerrará al terminar…</source>
         <translation>Will close when done…</translation>
+    </message>
+    <message>
+        <source>&amp;Herramientas</source>
+        <translation>&amp;Tools</translation>
+    </message>
+    <message>
+        <source>Búsqueda &amp;relativa…</source>
+        <translation>&amp;Relative search…</translation>
+    </message>
+    <message>
+        <source>Buscar &amp;punteros…</source>
+        <translation>Find &amp;pointers…</translation>
+    </message>
+    <message>
+        <source>ROM en la que buscar</source>
+        <translation>ROM to search</translation>
+    </message>
+    <message>
+        <source>Búsqueda relativa</source>
+        <translation>Relative search</translation>
+    </message>
+    <message>
+        <source>Abra antes un proyecto: los punteros se buscan en su ROM, con su mapa.</source>
+        <translation>Open a project first: pointers are searched in its ROM, with its map.</translation>
     </message>
 </context>
 </TS>
