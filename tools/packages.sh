@@ -3,7 +3,8 @@
 
 ROMSCRIBER_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools fonts-dejavu-core fonts-liberation
+  qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
+  fonts-dejavu-core fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libtomlplusplus-dev zlib1g-dev libgettextpo-dev gettext
   dpkg-dev help2man file man-db

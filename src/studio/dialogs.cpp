@@ -27,6 +27,7 @@ QWidget* WithBrowse(QLineEdit* edit, const QString& name, const QString& filter,
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(edit);
   auto* browse = new QPushButton(QObject::tr("…"), row);
+  browse->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   browse->setAccessibleName(QObject::tr("Elegir %1").arg(name));
   QObject::connect(browse, &QPushButton::clicked, row, [edit, filter, row] {
     const QString file = QFileDialog::getOpenFileName(row, QString(), edit->text(), filter);
@@ -217,6 +218,7 @@ NewProjectDialog::NewProjectDialog(QWidget* parent) : QDialog(parent) {
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   form->addRow(buttons);
+  resize(560, sizeHint().height());
 }
 
 std::optional<NewProject> NewProjectDialog::Choice(QString* why) const {

@@ -1,6 +1,7 @@
 // The studio's language: its texts are written in Spanish; an English
-// locale gets the English translation (and Qt's own texts in English), any
-// other locale the Spanish texts.
+// locale gets the English translation, any other locale the Spanish texts.
+// Qt's own texts (the Close and Cancel of its dialogs) follow in the same
+// language when Qt's translations are installed.
 #pragma once
 
 #include <QLocale>
@@ -8,8 +9,9 @@
 
 namespace romscriber::studio {
 
-// Loads into `studio` and `qt` the translations `locale` asks for; false
-// when it asks for Spanish (no translation is needed).
+// Loads into `studio` the studio's translation for `locale` and into `qt`
+// Qt's own texts in the language chosen. True when the studio shows
+// English; `qt` may stay empty (Qt's translations not installed).
 bool LoadTranslations(const QLocale& locale, QTranslator& studio, QTranslator& qt);
 
 }  // namespace romscriber::studio

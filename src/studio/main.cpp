@@ -22,10 +22,8 @@ int main(int argc, char** argv) {
   // translation, any other locale the Spanish texts.
   QTranslator studio;
   QTranslator qt;
-  if (romscriber::studio::LoadTranslations(QLocale(), studio, qt)) {
-    app.installTranslator(&studio);
-    app.installTranslator(&qt);
-  }
+  if (romscriber::studio::LoadTranslations(QLocale(), studio, qt)) app.installTranslator(&studio);
+  if (!qt.isEmpty()) app.installTranslator(&qt);
 
   const QStringList args = QCoreApplication::arguments();
   if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
