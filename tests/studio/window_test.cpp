@@ -313,6 +313,68 @@ class StudioWindowTest : public QObject {
     QVERIFY(Idle(window));
   }
 
+  void ANewProjectIsWrittenAndOpened() {
+    ScriptedAsker asker;
+    const fs::path folder = fs::path(m_dir.path().toStdString()) / "new";
+    fs::create_directories(folder);
+    const fs::path sample = fs::path(ROMSCRIBER_EXAMPLES) / "project";
+    NewProject p;
+    p.Rom = (sample / "juego.sfc").string();
+    p.Table = (sample / "juego.tbl").string();
+    p.Map.Kind = MapKind::kLoRom;
+    p.Block = "dialogo";
+    p.Pointers = PointerFormat{0x18000, 57, 2, Endian::kLittle, 2, 0, std::nullopt};
+    asker.NewProject = NewProjectChoice{QString::fromStdString((folder / "nuevo.toml").string()), p};
+    StudioWindow window(asker);
+    for (QAction* a : window.findChildren<QAction*>())
+      if (a->text().remove(QLatin1Char('&')) == QStringLiteral("Nuevo proyecto…")) a->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !window.Busy() && window.Bench(); }, 20000));
+    QCOMPARE(window.Bench()->BlockCount(), std::size_t{1});
+    QCOMPARE(window.Bench()->Block(0).Strings.size(), std::size_t{53});
+    QVERIFY(fs::exists(folder / "nuevo.toml"));
+  }
+
+  void RedumpKeepsTheTranslationsAndClosingWaitsForTheWork() {
+    ScriptedAsker asker;
+    const QString file = Sample("redump", "scripts = \"trad\"\nformat = \"po\"\n",
+                                "\n[output]\nrom = \"nueva.sfc\"\nemulator = \"./emulador.sh\"\n");
+    const fs::path folder = fs::path(file.toStdString()).parent_path();
+    {
+      StudioWindow window(asker);
+      QVERIFY(Open(window, file));
+      window.ApplyTranslation(0, 4, "Guardia:\n¡Alto!<fin>", false);
+      bool saved = false;
+      window.Save([&](bool ok) { saved = ok; });
+      QVERIFY(Idle(window) && saved);
+      for (QAction* a : window.findChildren<QAction*>())
+        if (a->text().remove(QLatin1Char('&')) == QStringLiteral("Volcar de nuevo")) a->trigger();
+      QVERIFY(Idle(window));
+      QCOMPARE(window.Bench()->String(0, 4).Translation, std::string("Guardia:\n¡Alto!<fin>"));
+      QVERIFY(window.Undo().isClean());
+
+      // "Probar en emulador": the ROM generated, then the emulator started
+      // with its path.
+      WriteFileWhole(folder / "emulador.sh", {"#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/lanzado.txt\"\n"});
+      fs::permissions(folder / "emulador.sh", fs::perms::owner_all);
+      for (QAction* a : window.findChildren<QAction*>())
+        if (a->text().remove(QLatin1Char('&')) == QStringLiteral("Probar en emulador")) a->trigger();
+      QVERIFY(QTest::qWaitFor([&] { return fs::exists(folder / "lanzado.txt"); }, 20000));
+      QVERIFY(ReadWholeFile(folder / "lanzado.txt").starts_with((folder / "nueva.sfc").string()));
+
+      // Closing while a ROM is being generated: the window stays until the
+      // work is done, and the ROM is whole.
+      fs::remove(folder / "nueva.sfc");
+      window.ApplyTranslation(0, 5, "Guardia:\nPasa.<fin>", false);
+      asker.Unsaved = Asker::Answer::kDiscard;
+      window.show();
+      window.GenerateRom();
+      window.close();
+      QVERIFY(QTest::qWaitFor([&] { return !window.isVisible(); }, 20000));
+      QVERIFY(!window.Busy());
+    }
+    QCOMPARE(fs::file_size(folder / "nueva.sfc"), fs::file_size(folder / "juego.sfc"));
+  }
+
   void TheLocaleChoosesTheLanguage() {
     for (const auto& [locale, english] :
          {std::pair(QLocale(QLocale::English, QLocale::UnitedStates), true),
