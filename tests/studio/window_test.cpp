@@ -120,6 +120,21 @@ class StudioWindowTest : public QObject {
     QCOMPARE(QString::fromStdString(window.Bench()->String(0, 1).Translation),
              QStringLiteral("Rey:\nVete.<fin>☃"));
 
+    // The next untranslated string, past the translated ones, into the next block.
+    for (std::size_t i = 2; i < 53; ++i) window.ApplyTranslation(0, i, "x<fin>", false);
+    QVERIFY(window.SelectString(0, 0));
+    const auto next = [&] {
+      for (QAction* a : window.findChildren<QAction*>())
+        if (a->text().remove(QLatin1Char('&')) == QStringLiteral("Siguiente sin traducir")) a->trigger();
+    };
+    next();
+    QCOMPARE(window.CurrentBlock(), 1);
+    QCOMPARE(window.CurrentString(), 0);
+    for (std::size_t i = 2; i < 53; ++i) window.ApplyTranslation(0, i, "", false);
+    QVERIFY(window.SelectString(0, 0));
+    next();
+    QCOMPARE(window.CurrentString(), 2);
+
     // A menu text longer than its bytes: a range block's string has no room.
     QVERIFY(window.SelectString(1, 0));
     Type(editor, QStringLiteral("Un menú mucho más largo que el original<fin>"));
