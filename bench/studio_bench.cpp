@@ -26,23 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using romscriber::studio::StudioWindow;
 
-class Silent : public romscriber::studio::Asker {
- public:
-  QString ProjectToOpen(QWidget*) override { return {}; }
-  QString FileToOpen(QWidget*, const QString&, const QString&) override { return {}; }
-  QString FileToWrite(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-  std::optional<std::pair<QString, romscriber::ScriptFormat>> ScriptsSettings(QWidget*, const QString&) override {
-    return std::nullopt;
-  }
-  Answer UnsavedChanges(QWidget*) override { return Answer::kDiscard; }
-  bool Confirm(QWidget*, const QString&, const QString&) override { return false; }
-  void Inform(QWidget*, const QString&, const QString& text) override {
-    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-  }
-  std::optional<romscriber::studio::NewProjectChoice> NewProjectSettings(QWidget*) override { return std::nullopt; }
-  std::optional<Replacement> ReplaceSettings(QWidget*) override { return std::nullopt; }
-};
-
 template <class W>
 W* Named(QWidget* window, const char* name) {
   for (W* w : window->findChildren<W*>())
@@ -85,7 +68,7 @@ int main(int argc, char** argv) {
                                              "\n[output]\nrom = \"nueva.sfc\"\n"});
   }
 
-  Silent asker;
+  romscriber::studio::SilentAsker asker;
   int failed = 0;
   for (int run = 0; run < runs; ++run) {
     StudioWindow window(asker);

@@ -141,6 +141,12 @@ void FolderWriter::WriteFileWhole(std::string_view name,
   WriteWholeAt(m_fd, std::string(name), parts);
 }
 
+void RethrowNamingFile(const AppError& e, const std::filesystem::path& path,
+                       const std::string& what) {
+  if (e.Number() >= kErrBadInput) throw e;
+  throw AppError(e.Number(), e.Description() + ": " + path.string() + " (" + what + ")");
+}
+
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code ec;
   if (std::filesystem::equivalent(a, b, ec)) return true;

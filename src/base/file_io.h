@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/app_error.h"
+
 namespace romscriber {
 
 struct FileCloser {
@@ -57,6 +59,13 @@ class FolderWriter {
 // Whether two paths name one file, also through links; a path that does not
 // exist yet names no existing file, and is compared by its canonical form.
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// A file error (53, 70, 75, 76...) says only what went wrong: the same error
+// again, naming the file and what it was wanted for ("la tabla main de
+// juego.toml:9:1"). Refusals of the file's contents already name it and pass
+// through as they are.
+[[noreturn]] void RethrowNamingFile(const AppError& e, const std::filesystem::path& path,
+                                    const std::string& what);
 
 // AppError for the current errno.
 [[noreturn]] void ThrowErrno(bool isFolder = false);

@@ -6,10 +6,16 @@
 //   SpanishHelp      CLI11's help texts in Spanish, --help and --version
 //   ParseArguments   the exit code when the program ends while parsing
 //   ExitForError     prints an AppError as "Error: ..." and gives its exit code
+//   StopOnInterrupt  Ctrl+C sets a stop flag instead of ending the program
+//   ProgressLine     a line redrawn in place on a terminal, four times a second
+//   Thousands        "12.345", as Spanish writes numbers
 #pragma once
 
 #include <CLI/CLI.hpp>
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <iostream>
 #include <optional>
 #include <ostream>
@@ -74,5 +80,36 @@ inline std::optional<int> ParseArguments(CLI::App& app, int argc, char** argv) {
   }
   return std::nullopt;
 }
+
+// Makes Ctrl+C set the flag it returns, which a run or search checks to stop
+// as "Detener" does in the window; a second Ctrl+C ends the program the usual
+// way.
+const std::atomic<bool>& StopOnInterrupt();
+
+// A line of progress on a terminal (stderr), redrawn in place at most four
+// times a second; nothing when not enabled (stderr is not a terminal).
+class ProgressLine {
+ public:
+  ProgressLine(std::ostream& err, bool enabled) : m_err(err), m_enabled(enabled) {}
+  ~ProgressLine() { Erase(); }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  // Whether a line drawn now would show: enabled, and not drawn in the last
+  // quarter of a second.
+  bool Due() const;
+  // Draws `text` over the line, when due.
+  void Draw(const std::string& text);
+  void Erase();
+
+ private:
+  std::ostream& m_err;
+  bool m_enabled;
+  bool m_drawn = false;
+  std::chrono::steady_clock::time_point m_last;
+};
+
+// "12.345": digits in groups of three, as Spanish writes them.
+std::string Thousands(std::int64_t n);
 
 }  // namespace romscriber

@@ -33,32 +33,22 @@ std::string Elapsed(std::chrono::steady_clock::duration d) {
 }
 
 // Redraws one progress line on a terminal a few times a second.
-class ProgressLine : public RunHost {
+// The run's progress on a terminal, with the time since it began.
+class RunProgress : public RunHost {
  public:
-  ProgressLine(std::ostream& err, bool enabled) : m_err(err), m_enabled(enabled) {}
+  RunProgress(std::ostream& err, bool enabled) : m_line(err, enabled) {}
 
   void ServiceEvents() override {
-    if (!m_enabled) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (m_text.empty() || (m_drawn && now - m_lastDraw < std::chrono::milliseconds(250))) return;
-    m_lastDraw = now;
-    m_err << "\r\x1b[K" << m_text << "  " << Elapsed(now - m_start) << std::flush;
-    m_drawn = true;
+    if (m_text.empty() || !m_line.Due()) return;
+    m_line.Draw(m_text + "  " + Elapsed(std::chrono::steady_clock::now() - m_start));
   }
   void ShowProgress(const std::string& text) override { m_text = text; }
-
-  void Erase() {
-    if (m_drawn) m_err << "\r\x1b[K" << std::flush;
-    m_drawn = false;
-  }
+  void Erase() { m_line.Erase(); }
 
  private:
-  std::ostream& m_err;
-  bool m_enabled;
-  bool m_drawn = false;
+  ProgressLine m_line;
   std::string m_text;
   std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
-  std::chrono::steady_clock::time_point m_lastDraw;
 };
 
 int Refuse(std::ostream& err, const std::string& message) {
@@ -157,7 +147,7 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
     }
   }
 
-  ProgressLine host(err, progress);
+  RunProgress host(err, progress);
   std::int64_t written = 0;
   try {
     const CheckOutcome checked = CheckSettings(inputs);
@@ -201,7 +191,7 @@ int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& s
       return Refuse(err, "El formato de guion debe ser atlas, tsv o po: " + *options.Format);
   }
   const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
-  ProgressLine host(err, progress);
+  RunProgress host(err, progress);
   try {
     Session session = Session::Open(
         options.Project, warn,

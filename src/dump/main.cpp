@@ -4,34 +4,12 @@
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 
 #include "cli/cli.h"
 #include "dump/dump.h"
 #include "version.h"
-
-namespace {
-
-std::atomic<bool> g_stop{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
-
-// Ctrl+C asks the run to stop, as "Detener" does in the window. A second
-// Ctrl+C ends the program the usual way.
-extern "C" void OnInterrupt(int) {
-  g_stop.store(true);
-}
-
-void InstallInterruptHandler() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using romscriber::DumpOptions;
@@ -97,7 +75,7 @@ int main(int argc, char** argv) {
 
   if (const auto exit = romscriber::ParseArguments(app, argc, argv)) return *exit;
   const bool anyRange = romOption->count() > 0;
-  InstallInterruptHandler();
+  const std::atomic<bool>& stop = romscriber::StopOnInterrupt();
   const bool terminal = isatty(STDERR_FILENO) == 1;
   if (*projectOption) {
     if (anyRange || *indicatorOption || *leftOption || *rightOption || *encodingOption) {
@@ -108,7 +86,7 @@ int main(int argc, char** argv) {
     project.Project = projectFile;
     if (*outOption) project.Out = out;
     if (*formatOption) project.Format = format;
-    return romscriber::RunProjectDump(project, g_stop, std::cout, std::cerr, terminal);
+    return romscriber::RunProjectDump(project, stop, std::cout, std::cerr, terminal);
   }
   if (*updateOption) {
     std::cerr << "--update solo vale con --project.\nUse --help para ver el uso.\n";
@@ -124,5 +102,5 @@ int main(int argc, char** argv) {
   if (*rightOption) options.Right = right;
   if (*encodingOption) options.TableEncoding = encoding;
   options.Out = out;
-  return romscriber::RunDump(options, g_stop, std::cout, std::cerr, terminal);
+  return romscriber::RunDump(options, stop, std::cout, std::cerr, terminal);
 }

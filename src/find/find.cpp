@@ -12,6 +12,7 @@
 #include "cli/cli.h"
 #include "discover/discover.h"
 #include "hex/hex.h"
+#include "scripts/tsv.h"
 #include "session/session.h"
 #include "table/compiled.h"
 #include "table/extended_loader.h"
@@ -21,36 +22,23 @@ namespace romscriber {
 
 namespace {
 
-// Redraws "label: 45%" on a terminal at most four times a second.
-class ProgressLine {
+// A search's progress on a terminal: "label: 45%".
+class SearchProgress {
  public:
-  ProgressLine(std::ostream& err, bool enabled, std::string label)
-      : m_err(err), m_enabled(enabled), m_label(std::move(label)) {}
-  ~ProgressLine() { Erase(); }
-
+  SearchProgress(std::ostream& err, bool enabled, std::string label)
+      : m_line(err, enabled), m_label(std::move(label)) {}
   void Show(double done) {
-    if (!m_enabled) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (m_drawn && now - m_last < std::chrono::milliseconds(250)) return;
-    m_last = now;
-    m_err << "\r\x1b[K" << m_label << ": " << static_cast<int>(std::floor(done * 100)) << "%"
-          << std::flush;
-    m_drawn = true;
+    if (m_line.Due())
+      m_line.Draw(m_label + ": " + std::to_string(static_cast<int>(std::floor(done * 100))) + "%");
   }
-  void Erase() {
-    if (m_drawn) m_err << "\r\x1b[K" << std::flush;
-    m_drawn = false;
-  }
+  void Erase() { m_line.Erase(); }
 
  private:
-  std::ostream& m_err;
-  bool m_enabled;
+  ProgressLine m_line;
   std::string m_label;
-  bool m_drawn = false;
-  std::chrono::steady_clock::time_point m_last;
 };
 
-SearchControl ControlOf(const std::atomic<bool>& stop, ProgressLine& line) {
+SearchControl ControlOf(const std::atomic<bool>& stop, SearchProgress& line) {
   SearchControl control;
   control.Stop = &stop;
   control.Progress = [&line](double done) { line.Show(done); };
@@ -62,14 +50,6 @@ int Refuse(std::ostream& err, const std::string& message) {
   return kExitRefused;
 }
 
-// A file error names the file and what it was for; refusals of a file's
-// contents already name it.
-[[noreturn]] void RethrowNamingFile(const AppError& e, const std::string& path,
-                                    const std::string& what) {
-  if (e.Number() >= kErrBadInput) throw e;
-  throw AppError(e.Number(), e.Description() + ": " + path + " (" + what + ")");
-}
-
 std::vector<std::uint8_t> ReadRom(const std::string& path) {
   try {
     const std::string bytes = ReadWholeFile(path);
@@ -79,29 +59,11 @@ std::vector<std::uint8_t> ReadRom(const std::string& path) {
   }
 }
 
-// "12.345": digits in groups of three, as Spanish writes them.
-std::string Thousands(std::int64_t n) {
-  const std::string digits = std::to_string(n);
-  std::string out;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back('.');
-    out.push_back(digits[i]);
-  }
-  return out;
-}
-
 // A hex offset as typed: hex digits, with or without 0x.
 std::optional<std::int64_t> HexOption(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
     text.remove_prefix(2);
-  if (text.empty() || text.size() > 15) return std::nullopt;
-  std::int64_t value = 0;
-  for (const char c : text) {
-    const int digit = HexDigitValue(c);
-    if (digit < 0) return std::nullopt;
-    value = value * 16 + digit;
-  }
-  return value;
+  return ParseHexNumber(text);
 }
 
 // A number as the project file writes one: decimal, or hex after 0x.
@@ -130,22 +92,7 @@ std::string ValueHex(std::int32_t value, int width) {
 // TSV scripts write them.
 std::string OneLine(std::string_view text) {
   std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
+  AppendTsvEscaped(out, text);
   return out;
 }
 
@@ -187,7 +134,7 @@ int RunRelative(const RelativeOptions& options, const std::atomic<bool>& stop, s
         ParseRelativeQuery(options.Text, options.Kana, options.Width,
                            options.Endian == "big" ? Endian::kBig : Endian::kLittle);
     const std::vector<std::uint8_t> rom = ReadRom(options.Rom);
-    ProgressLine line(err, progress, "búsqueda relativa");
+    SearchProgress line(err, progress, "búsqueda relativa");
     const RelativeResult result = FindRelative(rom, query, ControlOf(stop, line));
     line.Erase();
     for (const RelativeHit& hit : result.Hits) {
@@ -283,7 +230,7 @@ int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std
     search.Start = first;
     search.End = last;
     search.WithText = !options.Targets;
-    ProgressLine line(err, progress, "textos");
+    SearchProgress line(err, progress, "textos");
     const TextSearchResult result = FindTexts(table, rom, search, ControlOf(stop, line));
     line.Erase();
     for (const FoundText& text : result.Texts) {
@@ -415,7 +362,7 @@ int RunPointerSearch(const PointerOptions& options, const std::atomic<bool>& sto
       return Refuse(err, "La cabecera (" + std::to_string(search.Maps.front().Header) +
                              " bytes) ocupa toda la ROM.");
     }
-    ProgressLine line(err, progress, "punteros");
+    SearchProgress line(err, progress, "punteros");
     const PointerSearchResult result =
         FindPointerTables(rom, targets, search, ControlOf(stop, line));
     line.Erase();

@@ -8,7 +8,6 @@
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
-#include <csignal>
 #include <iostream>
 #include <map>
 
@@ -17,23 +16,6 @@
 #include "version.h"
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
-
-// Ctrl+C stops the search, which prints what it has found; a second Ctrl+C
-// ends the program the usual way.
-extern "C" void OnInterrupt(int) {
-  g_stop.store(true);
-}
-
-void InstallInterruptHandler() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-}
 
 // The help of the whole program shows every form with its options (the
 // manual page is written from it), each headed by its usage line; each
@@ -214,17 +196,17 @@ int main(int argc, char** argv) {
                 "su mapa en un comentario");
 
   if (const auto exit = romscriber::ParseArguments(app, argc, argv)) return *exit;
-  InstallInterruptHandler();
+  const std::atomic<bool>& stop = romscriber::StopOnInterrupt();
   const bool terminal = isatty(STDERR_FILENO) == 1;
   if (*rel) {
     if (*tableOption) relative.Table = table;
-    return romscriber::RunRelative(relative, g_stop, std::cout, std::cerr, terminal);
+    return romscriber::RunRelative(relative, stop, std::cout, std::cerr, terminal);
   }
   if (*txt) {
     if (*encodingOption) text.TableEncoding = encoding;
     if (*startOption) text.Start = start;
     if (*endOption) text.End = end;
-    return romscriber::RunTextSearch(text, g_stop, std::cout, std::cerr, terminal);
+    return romscriber::RunTextSearch(text, stop, std::cout, std::cerr, terminal);
   }
   const auto given = [](CLI::Option* option, const std::string& value) {
     return option->count() > 0 ? std::optional<std::string>(value) : std::nullopt;
@@ -238,5 +220,5 @@ int main(int argc, char** argv) {
   pointers.BankSize = given(bankSizeOption, bankSize);
   pointers.Window = given(windowOption, window);
   if (*sizeOption) pointers.Size = size;
-  return romscriber::RunPointerSearch(pointers, g_stop, std::cout, std::cerr, terminal);
+  return romscriber::RunPointerSearch(pointers, stop, std::cout, std::cerr, terminal);
 }

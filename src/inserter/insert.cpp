@@ -11,21 +11,6 @@
 
 namespace romscriber {
 
-namespace {
-
-// "12.345": digits in groups of three, as Spanish writes them.
-std::string Thousands(std::int64_t n) {
-  const std::string digits = std::to_string(n);
-  std::string out;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back('.');
-    out.push_back(digits[i]);
-  }
-  return out;
-}
-
-}  // namespace
-
 int RunInsert(const InsertOptions& options, std::ostream& out, std::ostream& err) {
   const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
   try {

@@ -13,7 +13,9 @@ namespace {
 constexpr std::string_view kHeader = "id\tpointers\toffset\toriginal\ttranslation";
 constexpr std::size_t kColumns = 5;
 
-void AppendEscaped(std::string& out, std::string_view text) {
+}  // namespace
+
+void AppendTsvEscaped(std::string& out, std::string_view text) {
   // Runs without a character to escape go in whole.
   std::size_t run = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -25,6 +27,8 @@ void AppendEscaped(std::string& out, std::string_view text) {
   }
   out.append(text.data() + run, text.size() - run);
 }
+
+namespace {
 
 std::string Unescape(std::string_view field, const std::string& fileName, int line,
                      const char* column) {
@@ -110,9 +114,9 @@ std::string WriteTsv(const ScriptView& script) {
     out += '\t';
     out += OffsetHex(s.Offset);
     out += '\t';
-    AppendEscaped(out, s.Original);
+    AppendTsvEscaped(out, s.Original);
     out += '\t';
-    AppendEscaped(out, s.Translation);
+    AppendTsvEscaped(out, s.Translation);
     out += '\n';
   }
   return out;

@@ -24,6 +24,10 @@
 
 namespace romscriber {
 
+// Appends `text` as a TSV field holds it: \\ for a backslash, \t for a
+// tab, \n for a line break.
+void AppendTsvEscaped(std::string& out, std::string_view text);
+
 // The whole TSV file of a block.
 std::string WriteTsv(const ScriptView& script);
 

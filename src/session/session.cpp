@@ -16,15 +16,6 @@ namespace romscriber {
 
 namespace {
 
-// A file error (53, 70, 75, 76...) says only what went wrong; the same error
-// again, naming the file and what the project wanted it for. Refusals of the
-// file's contents already name it and pass through.
-[[noreturn]] void RethrowNamingFile(const AppError& e, const std::filesystem::path& path,
-                                    const std::string& what) {
-  if (e.Number() >= kErrBadInput) throw e;
-  throw AppError(e.Number(), e.Description() + ": " + path.string() + " (" + what + ")");
-}
-
 std::vector<std::uint8_t> ReadRom(const Project& project) {
   try {
     const std::string bytes = ReadWholeFile(project.Rom);

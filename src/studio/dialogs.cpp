@@ -1,6 +1,9 @@
 #include "studio/dialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <cstdio>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -44,6 +47,22 @@ std::optional<std::int64_t> Hex(const QLineEdit* edit) {
 }
 
 }  // namespace
+
+void SilentAsker::Inform(QWidget*, const QString& title, const QString& text) {
+  std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
+}
+
+void TypeText(QWidget* widget, const QString& text) {
+  for (const QChar c : text) {
+    const bool newline = c == QLatin1Char('\n');
+    const QString typed = newline ? QStringLiteral("\r") : QString(c);
+    const int key = newline ? Qt::Key_Return : Qt::Key_unknown;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, typed);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, typed);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+  }
+}
 
 // --- Asking through dialogs ----------------------------------------------------
 

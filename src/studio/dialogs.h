@@ -60,6 +60,28 @@ class Asker {
   virtual std::optional<Replacement> ReplaceSettings(QWidget* parent) = 0;
 };
 
+// Asks nothing: answers no, cancels, discards; tells what it is told on
+// standard error. For the picture tool and the bench, which run unattended.
+class SilentAsker : public Asker {
+ public:
+  QString ProjectToOpen(QWidget*) override { return {}; }
+  QString FileToOpen(QWidget*, const QString&, const QString&) override { return {}; }
+  QString FileToWrite(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+  std::optional<std::pair<QString, ScriptFormat>> ScriptsSettings(QWidget*, const QString&) override {
+    return std::nullopt;
+  }
+  Answer UnsavedChanges(QWidget*) override { return Answer::kDiscard; }
+  bool Confirm(QWidget*, const QString&, const QString&) override { return false; }
+  void Inform(QWidget*, const QString& title, const QString& text) override;
+  std::optional<NewProjectChoice> NewProjectSettings(QWidget*) override { return std::nullopt; }
+  std::optional<Replacement> ReplaceSettings(QWidget*) override { return std::nullopt; }
+};
+
+// Types `text` into `widget` key by key, as a keyboard would (a line break
+// with the Return key); QTest's key clicks take ASCII only. For the picture
+// tool, the bench and the tests.
+void TypeText(QWidget* widget, const QString& text);
+
 class DialogAsker : public Asker {
  public:
   QString ProjectToOpen(QWidget* parent) override;

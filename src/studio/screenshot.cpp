@@ -3,48 +3,11 @@
 // window: romscriber_studio_shot PROJECT OUT.png [BLOCK ID TEXT]. The README's
 // picture is made by it.
 #include <QApplication>
-#include <QKeyEvent>
 #include <QTimer>
 #include <cstdio>
 
 #include "studio/dialogs.h"
 #include "studio/studio_window.h"
-
-namespace {
-
-// Answers no question: the picture needs none.
-class Silent : public romscriber::studio::Asker {
- public:
-  QString ProjectToOpen(QWidget*) override { return {}; }
-  QString FileToOpen(QWidget*, const QString&, const QString&) override { return {}; }
-  QString FileToWrite(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-  std::optional<std::pair<QString, romscriber::ScriptFormat>> ScriptsSettings(QWidget*, const QString&) override {
-    return std::nullopt;
-  }
-  Answer UnsavedChanges(QWidget*) override { return Answer::kDiscard; }
-  bool Confirm(QWidget*, const QString&, const QString&) override { return false; }
-  void Inform(QWidget*, const QString&, const QString& text) override {
-    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-  }
-  std::optional<romscriber::studio::NewProjectChoice> NewProjectSettings(QWidget*) override { return std::nullopt; }
-  std::optional<Replacement> ReplaceSettings(QWidget*) override { return std::nullopt; }
-};
-
-// Types `text` into `widget` key by key, as a keyboard would, line breaks
-// with the Return key (QTest's key clicks take ASCII only).
-void Type(QWidget* widget, const QString& text) {
-  for (const QChar c : text) {
-    const bool newline = c == QLatin1Char('\n');
-    QKeyEvent press(QEvent::KeyPress, newline ? Qt::Key_Return : Qt::Key_unknown, Qt::NoModifier,
-                    newline ? QStringLiteral("\r") : QString(c));
-    QKeyEvent release(QEvent::KeyRelease, newline ? Qt::Key_Return : Qt::Key_unknown,
-                      Qt::NoModifier, newline ? QStringLiteral("\r") : QString(c));
-    QApplication::sendEvent(widget, &press);
-    QApplication::sendEvent(widget, &release);
-  }
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -57,7 +20,7 @@ int main(int argc, char** argv) {
   const int id = argc == 6 ? std::atoi(argv[4]) : 1;
   const QString text = argc == 6 ? QString::fromUtf8(argv[5])
                                  : QStringLiteral("Rey:\nEl dragón se llevó a la princesa<br>\nLeonor. ¡Tráela!<fin>");
-  Silent asker;
+  romscriber::studio::SilentAsker asker;
   romscriber::studio::StudioWindow window(asker);
   window.resize(1180, 720);
   window.show();
@@ -69,7 +32,7 @@ int main(int argc, char** argv) {
         if (w->accessibleName() == QStringLiteral("Traducción")) editor = w;
       if (editor) {
         editor->setFocus();
-        Type(editor, text);
+        romscriber::studio::TypeText(editor, text);
       }
       QApplication::processEvents();
       status = window.grab().save(output, "PNG") ? 0 : 1;

@@ -69,17 +69,8 @@ class ScriptedAsker : public Asker {
   }
 };
 
-// Types `text` into `widget` key by key; a line break is the Return key.
 inline void Type(QWidget* widget, const QString& text) {
-  for (const QChar c : text) {
-    const bool newline = c == QLatin1Char('\n');
-    QKeyEvent press(QEvent::KeyPress, newline ? Qt::Key_Return : Qt::Key_unknown, Qt::NoModifier,
-                    newline ? QStringLiteral("\r") : QString(c));
-    QKeyEvent release(QEvent::KeyRelease, newline ? Qt::Key_Return : Qt::Key_unknown,
-                      Qt::NoModifier, newline ? QStringLiteral("\r") : QString(c));
-    QApplication::sendEvent(widget, &press);
-    QApplication::sendEvent(widget, &release);
-  }
+  TypeText(widget, text);
 }
 
 // The window's child whose accessible name is `name`.

@@ -1,0 +1,54 @@
+#include "cli/cli.h"
+
+#include <csignal>
+
+namespace romscriber {
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
+
+extern "C" void OnInterrupt(int) {
+  g_interrupted.store(true);
+}
+
+}  // namespace
+
+const std::atomic<bool>& StopOnInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  return g_interrupted;
+}
+
+bool ProgressLine::Due() const {
+  return m_enabled && (!m_drawn || std::chrono::steady_clock::now() - m_last >=
+                                       std::chrono::milliseconds(250));
+}
+
+void ProgressLine::Draw(const std::string& text) {
+  if (!Due()) return;
+  m_last = std::chrono::steady_clock::now();
+  m_err << "\r\x1b[K" << text << std::flush;
+  m_drawn = true;
+}
+
+void ProgressLine::Erase() {
+  if (m_drawn) m_err << "\r\x1b[K" << std::flush;
+  m_drawn = false;
+}
+
+std::string Thousands(std::int64_t n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back('.');
+    out.push_back(digits[i]);
+  }
+  return out;
+}
+
+}  // namespace romscriber
