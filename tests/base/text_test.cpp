@@ -104,7 +104,7 @@ TEST(Text, HexDigitsReadAsNumbersAndBytes) {
         continue;
       }
       const int v = d < 16 ? static_cast<int>(d) : static_cast<int>(d) - 6;
-      value = value * 16 + v;
+      if (i < 15) value = value * 16 + v;  // more digits than that are refused
       if (i % 2 == 1) bytes += static_cast<char>(HexDigitValue(s[i - 1]) * 16 + v);
     }
     const auto number = ParseHexNumber(s);
