@@ -230,6 +230,63 @@ TEST(Dictionary, RandomTablesAndTextsKeepEveryPromiseAndBeatThePairs) {
   EXPECT_LT(all.After, all.Reference);
 }
 
+// With one code the entry is the piece that saves most, found here by
+// trying every piece of the texts through the encoder itself.
+TEST(Dictionary, OneCodeTakesThePieceThatSavesMostOfAll) {
+  std::mt19937 rng(13);
+  for (int round = 0; round < 12; ++round) {
+    const Corpus c = RandomCorpus(rng, {true, 12 + round, 6}, 8 + round, 30);
+    const CompiledTable table = CompiledTable::Compile(c.List, DictStyle());
+    const int length = 2 + round % 4;
+    const auto units = SpellingEntries(table);
+    // Every piece of 2 to `length` one-byte entries, as the texts spell them.
+    std::set<std::string> pieces;
+    for (const std::string& t : c.Texts)
+      for (std::size_t from = 0; from < t.size(); ++from) {
+        std::string piece;
+        std::size_t at = from;
+        for (int n = 1; n <= length; ++n) {
+          const std::pair<std::string, char>* unit = nullptr;
+          for (const auto& u : units)
+            if (t.compare(at, u.first.size(), u.first) == 0 && (!unit || u.first.size() > unit->first.size())) unit = &u;
+          if (!unit) break;
+          piece += unit->first;
+          at += unit->first.size();
+          if (n >= 2 && piece.find("<$") == std::string::npos) pieces.insert(piece);
+        }
+      }
+    // The code: a byte no key begins and no text holds raw.
+    std::vector<bool> used(256, false);
+    for (const Entry& e : c.List.Entries)
+      used[static_cast<std::uint8_t>(e.Key[0])] = true;
+    for (const std::uint8_t b : c.RawBytes)
+      used[b] = true;
+    std::size_t code = 0;
+    while (used[code])
+      ++code;
+    std::int64_t before = 0;
+    TextEncoder plain(table);
+    for (const std::string& t : c.Texts)
+      before += static_cast<std::int64_t>(Encode(plain, t).size());
+    std::int64_t best = 0;
+    for (const std::string& piece : pieces) {
+      const CompiledTable with = WithEntries(c.List, {{static_cast<std::uint8_t>(code), piece}});
+      TextEncoder encoder(with);
+      std::int64_t after = 0;
+      for (const std::string& t : c.Texts)
+        after += static_cast<std::int64_t>(Encode(encoder, t).size());
+      best = std::max(best, before - after);
+    }
+    const std::vector<std::string_view> views(c.Texts.begin(), c.Texts.end());
+    const DictionaryResult result =
+        ChooseDictionary(table, views, {{static_cast<std::uint8_t>(code)}, length});
+    std::int64_t after = 0;
+    for (const std::int64_t a : result.After)
+      after += a;
+    EXPECT_EQ(before - after, best) << "round " << round;
+  }
+}
+
 // Concentration Room's dialogue, through a table of its plain ASCII.
 std::vector<std::string> CroomTexts() {
   std::ifstream in(fs::path(ROMSCRIBER_TEST_DATA) / "croom.nes", std::ios::binary);
