@@ -1,11 +1,10 @@
 #include "fit/dictionary.h"
 
 #include <algorithm>
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <limits>
 #include <thread>
-#include <unordered_map>
 
 #include "base/app_error.h"
 #include "extract/engine.h"
@@ -35,7 +34,7 @@ struct Unit {
 struct Candidate {
   std::uint32_t At = 0;
   std::uint32_t Size = 0;
-  std::uint32_t Count = 0;  // occurrences on unit boundaries
+  std::uint32_t Count = 0;  // occurrences on the boundaries of its one-byte entries
   std::uint8_t Units = 0;
 };
 
