@@ -44,6 +44,8 @@ de la carpeta de documentos del usuario (por ejemplo ~/Documentos/Romscriber,
 creada si falta): sus diálogos se abren allí y los scripts van a su carpeta
 Scripts. romscriber-dump escribe en Scripts de la carpeta actual, o en la que
 indique --out. romscriber-find busca, en una ROM sin tabla ni punteros, los
-valores de las letras, los textos y las tablas de punteros.")
+valores de las letras, los textos y las tablas de punteros. romscriber-dict
+elige un diccionario (DTE/MTE) para la tabla de un proyecto, para que la
+traducción ocupe menos bytes.")
 
 include(CPack)

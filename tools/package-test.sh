@@ -46,8 +46,9 @@ check "todo es de root" bash -c "! awk '{print \$2}' '$work/contents' | grep -vx
 
 # The programs, each with its manual page that man reads without warnings.
 programs=(romscriber romscriber-dump romscriber-find)
-[ -n "$(find build-release/src -name romscriber-insert -type f -perm -u+x)" ] &&
-  programs+=(romscriber-insert)
+for optional in romscriber-insert romscriber-dict; do
+  [ -n "$(find build-release/src -name "$optional" -type f -perm -u+x)" ] && programs+=("$optional")
+done
 for program in "${programs[@]}"; do
   check "/usr/bin/$program" has "/usr/bin/$program"
 done
@@ -81,6 +82,26 @@ check "romscriber-find text y pointers en la muestra" bash -c \
   "'$find_program' text examples/project/juego.sfc examples/project/juego.tbl --table-format extended \
      --min-length 3 --targets >'$work/textos.txt' && '$find_program' pointers examples/project/juego.sfc \
      --targets '$work/textos.txt' --top 1 | grep -q '^18000 57 2 little 2 lorom 0 53/'"
+# The packaged dictionary builder: the sample dumped, two strings translated
+# as the README does, the entries written as table lines and as the game's data.
+dict_program=$root/usr/bin/romscriber-dict
+dict_sample() {
+  "$root/usr/bin/romscriber-dump" --project examples/project/juego.toml --format tsv --out "$work/dict" \
+    >/dev/null 2>&1 &&
+    awk -F'\t' -v OFS='\t' '$1 == "0" { $5 = "Rey:\\nWelcome to the castle, young knight.<fin>" }
+      $1 == "2" { $5 = "Thanks." } { print }' "$work/dict/dialogo.tsv" >"$work/dialogo.tsv" &&
+    mv "$work/dialogo.tsv" "$work/dict/dialogo.tsv" &&
+    "$dict_program" --project examples/project/juego.toml --scripts "$work/dict" --table juego \
+      --codes 82-DF --out "$work/dte.tbl" --data "$work/dte.bin" 2>/dev/null |
+    grep -q '^dialogo: 2 textos, 47 bytes antes, 27 después (20 menos)$' &&
+    [ "$(stat -c %s "$work/dte.bin")" -eq 188 ] && grep -qx '82=e ' "$work/dte.tbl"
+}
+if [ -x "$dict_program" ]; then
+  check "la página de romscriber-dict tiene su sinopsis" bash -c \
+    "LANG=C.UTF-8 MANWIDTH=200 man -l '$root/usr/share/man/man1/romscriber-dict.1.gz' | grep -q 'romscriber-dict --project RUTA --table NOMBRE --codes HH-HH'"
+  check "romscriber-dict --version" test "$("$dict_program" --version 2>/dev/null)" = "$version"
+  check "romscriber-dict en la muestra" dict_sample
+fi
 # The window knows its installed folder is the one it is packaged in.
 check "romscriber sabe que se instala en /usr/bin" bash -c \
   "strings '$root/usr/bin/romscriber' | grep -qx /usr/bin"

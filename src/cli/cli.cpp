@@ -36,14 +36,18 @@ void ProgressLine::Draw(const std::string& text) {
   m_drawn = true;
 }
 
+void ProgressLine::DrawShare(const std::string& label, double done) {
+  if (Due()) Draw(label + ": " + std::to_string(static_cast<int>(done * 100)) + "%");
+}
+
 void ProgressLine::Erase() {
   if (m_drawn) m_err << "\r\x1b[K" << std::flush;
   m_drawn = false;
 }
 
 std::string Thousands(std::int64_t n) {
-  const std::string digits = std::to_string(n);
-  std::string out;
+  const std::string digits = std::to_string(n < 0 ? -n : n);
+  std::string out = n < 0 ? "-" : "";
   for (std::size_t i = 0; i < digits.size(); ++i) {
     if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back('.');
     out.push_back(digits[i]);

@@ -100,6 +100,8 @@ class ProgressLine {
   bool Due() const;
   // Draws `text` over the line, when due.
   void Draw(const std::string& text);
+  // Draws "label: 45%" for a share `done` (0 to 1) of the work, when due.
+  void DrawShare(const std::string& label, double done);
   void Erase();
 
  private:
@@ -109,7 +111,7 @@ class ProgressLine {
   std::chrono::steady_clock::time_point m_last;
 };
 
-// "12.345": digits in groups of three, as Spanish writes them.
+// "12.345" (and "-12.345"): digits in groups of three, as Spanish writes them.
 std::string Thousands(std::int64_t n);
 
 }  // namespace romscriber

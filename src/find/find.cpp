@@ -22,26 +22,11 @@ namespace romscriber {
 
 namespace {
 
-// A search's progress on a terminal: "label: 45%".
-class SearchProgress {
- public:
-  SearchProgress(std::ostream& err, bool enabled, std::string label)
-      : m_line(err, enabled), m_label(std::move(label)) {}
-  void Show(double done) {
-    if (m_line.Due())
-      m_line.Draw(m_label + ": " + std::to_string(static_cast<int>(std::floor(done * 100))) + "%");
-  }
-  void Erase() { m_line.Erase(); }
-
- private:
-  ProgressLine m_line;
-  std::string m_label;
-};
-
-SearchControl ControlOf(const std::atomic<bool>& stop, SearchProgress& line) {
+// The search's progress on a terminal, "label: 45%".
+SearchControl ControlOf(const std::atomic<bool>& stop, ProgressLine& line, std::string label) {
   SearchControl control;
   control.Stop = &stop;
-  control.Progress = [&line](double done) { line.Show(done); };
+  control.Progress = [&line, label = std::move(label)](double done) { line.DrawShare(label, done); };
   return control;
 }
 
@@ -134,8 +119,9 @@ int RunRelative(const RelativeOptions& options, const std::atomic<bool>& stop, s
         ParseRelativeQuery(options.Text, options.Kana, options.Width,
                            options.Endian == "big" ? Endian::kBig : Endian::kLittle);
     const std::vector<std::uint8_t> rom = ReadRom(options.Rom);
-    SearchProgress line(err, progress, "búsqueda relativa");
-    const RelativeResult result = FindRelative(rom, query, ControlOf(stop, line));
+    ProgressLine line(err, progress);
+    const std::string label = "búsqueda relativa";
+    const RelativeResult result = FindRelative(rom, query, ControlOf(stop, line, label));
     line.Erase();
     for (const RelativeHit& hit : result.Hits) {
       out << OffsetHex(hit.Offset);
@@ -230,8 +216,9 @@ int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std
     search.Start = first;
     search.End = last;
     search.WithText = !options.Targets;
-    SearchProgress line(err, progress, "textos");
-    const TextSearchResult result = FindTexts(table, rom, search, ControlOf(stop, line));
+    ProgressLine line(err, progress);
+    const std::string label = "textos";
+    const TextSearchResult result = FindTexts(table, rom, search, ControlOf(stop, line, label));
     line.Erase();
     for (const FoundText& text : result.Texts) {
       out << OffsetHex(text.Offset);
@@ -362,9 +349,10 @@ int RunPointerSearch(const PointerOptions& options, const std::atomic<bool>& sto
       return Refuse(err, "La cabecera (" + std::to_string(search.Maps.front().Header) +
                              " bytes) ocupa toda la ROM.");
     }
-    SearchProgress line(err, progress, "punteros");
+    ProgressLine line(err, progress);
+    const std::string label = "punteros";
     const PointerSearchResult result =
-        FindPointerTables(rom, targets, search, ControlOf(stop, line));
+        FindPointerTables(rom, targets, search, ControlOf(stop, line, label));
     line.Erase();
     bool firstStanza = true;
     for (const PointerCandidate& c : result.Candidates) {
