@@ -47,30 +47,10 @@ int Refuse(std::ostream& err, const std::string& message) {
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> ParseCodes(const std::string& text) {
-  std::vector<std::uint8_t> codes;
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t comma = text.find(',', from);
-    const std::string_view part = Trim(std::string_view(text).substr(from, comma == std::string::npos ? std::string::npos : comma - from));
-    const std::size_t dash = part.find('-');
-    const auto first = ParseHexNumber(part.substr(0, dash), 2);
-    const auto last = dash == std::string_view::npos ? first : ParseHexNumber(part.substr(dash + 1), 2);
-    if (!first || !last || *last < *first) return std::nullopt;
-    for (std::int64_t c = *first; c <= *last; ++c)
-      codes.push_back(static_cast<std::uint8_t>(c));
-    if (comma == std::string::npos) break;
-    from = comma + 1;
-  }
-  std::sort(codes.begin(), codes.end());
-  codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
-  return codes;
-}
-
 int RunDict(const DictOptions& options, const std::atomic<bool>& stop, std::ostream& out,
             std::ostream& err, bool progress) {
   // The options first, before any file is read.
-  const auto codes = ParseCodes(options.Codes);
+  const auto codes = ParseCodeList(options.Codes);
   if (!codes)
     return Refuse(err, "--codes: «" + options.Codes +
                            "» no es una lista de códigos de un byte en hexadecimal (80-BF, o 80-8F,A0).");

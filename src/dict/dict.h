@@ -27,11 +27,6 @@ struct DictOptions {
   std::string Pad = "00";                     // the byte after a shorter entry in its slot
 };
 
-// The codes of a --codes text, ascending, each once: hexadecimal codes of
-// one byte and ranges of them, separated by commas. Nothing when the text
-// is not such a list.
-std::optional<std::vector<std::uint8_t>> ParseCodes(const std::string& text);
-
 // Runs one choice: the summary (bytes before and after, per block and in
 // all) and, without --out, the table lines; warnings and errors on `err`,
 // and a progress line there when `progress`. Exit codes as the other

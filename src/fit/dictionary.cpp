@@ -1,5 +1,7 @@
 #include "fit/dictionary.h"
 
+#include "base/text.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -930,6 +932,26 @@ std::string DictionaryData(std::span<const DictionaryEntry> entries, std::uint8_
                 e.Bytes.substr(0, slot));
   }
   return out;
+}
+
+std::optional<std::vector<std::uint8_t>> ParseCodeList(std::string_view text) {
+  std::vector<std::uint8_t> codes;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', from);
+    const std::string_view part = Trim(text.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+    const std::size_t dash = part.find('-');
+    const auto first = ParseHexNumber(part.substr(0, dash), 2);
+    const auto last = dash == std::string_view::npos ? first : ParseHexNumber(part.substr(dash + 1), 2);
+    if (!first || !last || *last < *first) return std::nullopt;
+    for (std::int64_t c = *first; c <= *last; ++c)
+      codes.push_back(static_cast<std::uint8_t>(c));
+    if (comma == std::string::npos) break;
+    from = comma + 1;
+  }
+  std::sort(codes.begin(), codes.end());
+  codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+  return codes;
 }
 
 }  // namespace romscriber

@@ -52,6 +52,11 @@
 
 namespace romscriber {
 
+// The codes of a list such as "80-BF" or "80-8F,A0" (hex, either case,
+// ranges and single codes separated by commas), ascending and each once;
+// nothing when it is not written so.
+std::optional<std::vector<std::uint8_t>> ParseCodeList(std::string_view text);
+
 struct DictionaryOptions {
   std::vector<std::uint8_t> Codes;  // the codes offered, ascending, each once
   int MaxLength = 2;                // one-byte entries an entry may spell, 2 to kMaxDictionaryLength

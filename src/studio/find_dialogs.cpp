@@ -40,6 +40,7 @@ QTableWidget* ResultTable(QWidget* parent, const QString& name, const QStringLis
   table->setSelectionMode(QAbstractItemView::SingleSelection);
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->verticalHeader()->hide();
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
   return table;
 }
 

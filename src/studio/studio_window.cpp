@@ -33,6 +33,7 @@
 #include "insert/patch.h"
 #include "project/project_text.h"
 #include "studio/editor.h"
+#include "studio/dict_dialog.h"
 #include "studio/find_dialogs.h"
 
 namespace romscriber::studio {
@@ -368,6 +369,7 @@ void StudioWindow::BuildMenus() {
   QMenu* tools = menuBar()->addMenu(tr("&Herramientas"));
   add(tools, tr("Búsqueda &relativa…"), QKeySequence(), [this] { ShowRelativeSearch(); });
   add(tools, tr("Buscar &punteros…"), QKeySequence(), [this] { ShowPointerSearch(); });
+  add(tools, tr("&Diccionario…"), QKeySequence(), [this] { ShowDictionary(); });
 }
 
 // --- Showing --------------------------------------------------------------------
@@ -988,6 +990,17 @@ void StudioWindow::ShowPointerSearch() {
       });
     }
   });
+  dialog->show();
+}
+
+void StudioWindow::ShowDictionary() {
+  if (!m_bench) {
+    SetStatus(tr("Abra antes un proyecto: el diccionario se elige sobre sus traducciones."));
+    return;
+  }
+  auto* dialog = new DictionaryDialog(std::make_shared<const Session>(m_bench->GetSession()),
+                                      m_asker, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->show();
 }
 

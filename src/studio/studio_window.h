@@ -109,6 +109,7 @@ class StudioWindow : public QMainWindow {
   void TryInEmulator();
   void ShowRelativeSearch();
   void ShowPointerSearch();
+  void ShowDictionary();
   void CopyRows();
   void PasteRows();
   void ShowRefusals();

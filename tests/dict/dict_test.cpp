@@ -3,6 +3,7 @@
 // insertion through the enlarged table takes the bytes it promised, its
 // refusals and exit codes, and that a refusal or a stop writes nothing.
 #include "dict/dict.h"
+#include "fit/dictionary.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +24,11 @@ namespace fs = std::filesystem;
 const fs::path kSample = fs::path(ROMSCRIBER_EXAMPLES) / "project";
 
 TEST(DictCodes, ListsAndRangesOfOneByteCodes) {
-  EXPECT_EQ(ParseCodes("80-83"), (std::vector<std::uint8_t>{0x80, 0x81, 0x82, 0x83}));
-  EXPECT_EQ(ParseCodes("fe-FF, 10,0f-10"), (std::vector<std::uint8_t>{0x0F, 0x10, 0xFE, 0xFF}));
-  EXPECT_EQ(ParseCodes("7"), (std::vector<std::uint8_t>{0x07}));
+  EXPECT_EQ(ParseCodeList("80-83"), (std::vector<std::uint8_t>{0x80, 0x81, 0x82, 0x83}));
+  EXPECT_EQ(ParseCodeList("fe-FF, 10,0f-10"), (std::vector<std::uint8_t>{0x0F, 0x10, 0xFE, 0xFF}));
+  EXPECT_EQ(ParseCodeList("7"), (std::vector<std::uint8_t>{0x07}));
   for (const char* bad : {"", "80-", "-80", "BF-80", "80-100", "G0", "80,,81", "0x80", "80-81-82"})
-    EXPECT_FALSE(ParseCodes(bad).has_value()) << bad;
+    EXPECT_FALSE(ParseCodeList(bad).has_value()) << bad;
 }
 
 class DictTest : public ::testing::Test {

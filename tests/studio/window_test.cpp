@@ -22,6 +22,7 @@
 
 #include "base/file_io.h"
 #include "inserter/insert.h"
+#include "studio/dict_dialog.h"
 #include "studio/find_dialogs.h"
 #include "studio/language.h"
 #include "table/extended_loader.h"
@@ -462,6 +463,42 @@ class StudioWindowTest : public QObject {
     QCOMPARE(window.Bench()->Block(2).Strings.size(), window.Bench()->Block(0).Strings.size());
   }
 
+  void TheDictionaryIsChosenOverTheTranslationsAndWritten() {
+    ScriptedAsker asker;
+    const QString file = Sample("dictionary");
+    const fs::path folder = fs::path(file.toStdString()).parent_path();
+    StudioWindow window(asker);
+    QVERIFY(Open(window, file));
+    const char* texts[] = {"Rey:\nBienvenido al castillo de la reina.<fin>",
+                           "Guardia:\nNadie entra en el castillo sin permiso.<fin>",
+                           "Guardia:\nEl castillo cierra de noche.<fin>"};
+    for (std::size_t i = 0; i < 3; ++i) window.ApplyTranslation(0, i * 4, texts[i], false);
+    const auto session = std::make_shared<const Session>(window.Bench()->GetSession());
+    DictionaryDialog dialog(session, asker);
+    dialog.show();
+    Named<QLineEdit>(&dialog, QStringLiteral("Códigos"))->setText(QStringLiteral("C0-C7"));
+    Named<QSpinBox>(&dialog, QStringLiteral("Letras por entrada"))->setValue(6);
+    QVERIFY(dialog.Choose());
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.Choosing(); }, 20000));
+    QVERIFY2(dialog.Error().isEmpty(), qPrintable(dialog.Error()));
+    // What the library chooses for the same request, and bytes saved.
+    DictionaryRequest request{"juego", {"dialogo", "menus"}, {{0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7}, 6}};
+    const ProjectDictionary direct = BuildProjectDictionary(*session, request);
+    QVERIFY(dialog.Result().Entries == direct.Entries);
+    QVERIFY(!direct.Entries.empty());
+    QVERIFY(dialog.Result().After < dialog.Result().Before);
+    asker.Files.push_back(QString::fromStdString((folder / "dic.tbl").string()));
+    QVERIFY(!dialog.WriteLines().isEmpty());
+    QCOMPARE(QString::fromStdString(ReadWholeFile(folder / "dic.tbl")),
+             QString::fromStdString(TableLines(direct.Entries)));
+    asker.Files.push_back(QString::fromStdString((folder / "dic.bin").string()));
+    QVERIFY(!dialog.WriteData().isEmpty());
+    QCOMPARE(fs::file_size(folder / "dic.bin"), std::uintmax_t{8 * 6});
+    // Codes that are not hex are refused before choosing.
+    Named<QLineEdit>(&dialog, QStringLiteral("Códigos"))->setText(QStringLiteral("zz"));
+    QVERIFY(!dialog.Choose());
+  }
+
   void EveryControlHasAnAccessibleName() {
     ScriptedAsker asker;
     StudioWindow window(asker);
@@ -476,7 +513,10 @@ class StudioWindowTest : public QObject {
     PointerDialog pointers(std::make_shared<const Session>(window.Bench()->GetSession()),
                            QString(), asker);
     pointers.show();
-    for (QWidget* top : std::initializer_list<QWidget*>{&window, &newProject, &replace, &relative, &pointers}) {
+    DictionaryDialog dictionary(std::make_shared<const Session>(window.Bench()->GetSession()), asker);
+    dictionary.show();
+    for (QWidget* top : std::initializer_list<QWidget*>{&window, &newProject, &replace, &relative,
+                                                        &pointers, &dictionary}) {
       QList<QWidget*> widgets = top->findChildren<QWidget*>();
       widgets << top->findChildren<QMenuBar*>().value(0);
       for (QWidget* w : widgets) {

@@ -102,6 +102,10 @@
         <source>Guardar el proyecto</source>
         <translation>Save the project</translation>
     </message>
+    <message>
+        <source>%1 → %2 bytes (%3 menos, %4 %)</source>
+        <translation>%1 → %2 bytes (%3 fewer, %4 %)</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
@@ -134,6 +138,128 @@
     <message>
         <source>Bytes</source>
         <translation>Bytes</translation>
+    </message>
+</context>
+<context>
+    <name>romscriber::studio::DictionaryDialog</name>
+    <message>
+        <source>Diccionario</source>
+        <translation>Dictionary</translation>
+    </message>
+    <message>
+        <source>Tabla</source>
+        <translation>Table</translation>
+    </message>
+    <message>
+        <source>Tabla:</source>
+        <translation>Table:</translation>
+    </message>
+    <message>
+        <source>Bloques que cuentan</source>
+        <translation>Blocks counted</translation>
+    </message>
+    <message>
+        <source>Bloques:</source>
+        <translation>Blocks:</translation>
+    </message>
+    <message>
+        <source>Códigos</source>
+        <translation>Codes</translation>
+    </message>
+    <message>
+        <source>Códigos (hex):</source>
+        <translation>Codes (hex):</translation>
+    </message>
+    <message>
+        <source>Letras por entrada</source>
+        <translation>Letters per entry</translation>
+    </message>
+    <message>
+        <source>Letras por entrada, hasta:</source>
+        <translation>Letters per entry, up to:</translation>
+    </message>
+    <message>
+        <source>Relleno de los datos</source>
+        <translation>Data padding</translation>
+    </message>
+    <message>
+        <source>Relleno de los datos (hex):</source>
+        <translation>Data padding (hex):</translation>
+    </message>
+    <message>
+        <source>&amp;Elegir entradas</source>
+        <translation>&amp;Choose entries</translation>
+    </message>
+    <message>
+        <source>Elegir entradas</source>
+        <translation>Choose entries</translation>
+    </message>
+    <message>
+        <source>Entradas</source>
+        <translation>Entries</translation>
+    </message>
+    <message>
+        <source>Código</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>Texto</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>Escribir &amp;líneas…</source>
+        <translation>Write &amp;lines…</translation>
+    </message>
+    <message>
+        <source>Escribir las líneas de tabla</source>
+        <translation>Write the table lines</translation>
+    </message>
+    <message>
+        <source>Escribir &amp;datos…</source>
+        <translation>Write &amp;data…</translation>
+    </message>
+    <message>
+        <source>Escribir los datos del diccionario</source>
+        <translation>Write the dictionary data</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n textos: </source>
+        <translation>
+            <numerusform>%n text: </numerusform>
+            <numerusform>%n texts: </numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Los códigos deben ser hexadecimales, como 80-BF o 80-8F,A0.</source>
+        <translation>Codes must be hexadecimal, such as 80-BF or 80-8F,A0.</translation>
+    </message>
+    <message>
+        <source>Marque al menos un bloque.</source>
+        <translation>Tick at least one block.</translation>
+    </message>
+    <message>
+        <source>Eligiendo…</source>
+        <translation>Choosing…</translation>
+    </message>
+    <message>
+        <source>Guardar las líneas de tabla</source>
+        <translation>Save the table lines</translation>
+    </message>
+    <message>
+        <source>Tablas (*.tbl)</source>
+        <translation>Tables (*.tbl)</translation>
+    </message>
+    <message>
+        <source>El relleno debe ser un byte en hexadecimal, como 00 o FF.</source>
+        <translation>The padding must be one byte in hexadecimal, such as 00 or FF.</translation>
+    </message>
+    <message>
+        <source>Guardar los datos del diccionario</source>
+        <translation>Save the dictionary data</translation>
+    </message>
+    <message>
+        <source>Datos (*.bin)</source>
+        <translation>Data (*.bin)</translation>
     </message>
 </context>
 <context>
@@ -1031,6 +1157,14 @@
     <message>
         <source>Abra antes un proyecto: los punteros se buscan en su ROM, con su mapa.</source>
         <translation>Open a project first: pointers are searched in its ROM, with its map.</translation>
+    </message>
+    <message>
+        <source>&amp;Diccionario…</source>
+        <translation>&amp;Dictionary…</translation>
+    </message>
+    <message>
+        <source>Abra antes un proyecto: el diccionario se elige sobre sus traducciones.</source>
+        <translation>Open a project first: the dictionary is chosen over its translations.</translation>
     </message>
 </context>
 </TS>
