@@ -82,6 +82,7 @@ DictionaryDialog::DictionaryDialog(std::shared_ptr<const Session> session, Asker
   layout->addWidget(m_entries, 1);
   m_summary = new QLabel(this);
   m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_summary->setAccessibleName(tr("Bytes ahorrados"));
   layout->addWidget(m_summary);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   m_writeLines = buttons->addButton(tr("Escribir &líneas…"), QDialogButtonBox::ActionRole);
@@ -103,7 +104,7 @@ DictionaryDialog::DictionaryDialog(std::shared_ptr<const Session> session, Asker
     m_result = chosen.Dictionary;
     m_error = chosen.Error;
     if (!m_error.isEmpty()) {
-      m_summary->setText(m_error);
+      SetSummary(m_error);
       return;
     }
     m_entries->setRowCount(static_cast<int>(m_result.Entries.size()));
@@ -119,12 +120,18 @@ DictionaryDialog::DictionaryDialog(std::shared_ptr<const Session> session, Asker
     lines << tr("%n textos: ", nullptr, static_cast<int>(m_result.Texts)) + Saved(m_result.Before, m_result.After);
     for (const BlockDictionaryBytes& b : m_result.Blocks)
       lines << QStringLiteral("%1: ").arg(Utf8(b.Block)) + Saved(b.Before, b.After);
-    m_summary->setText(lines.join(QLatin1Char('\n')));
+    SetSummary(lines.join(QLatin1Char('\n')));
     m_writeLines->setEnabled(!m_result.Entries.empty());
     m_writeData->setEnabled(!m_result.Entries.empty());
   });
   TableChanged();
   resize(560, 560);
+}
+
+void DictionaryDialog::SetSummary(const QString& text) {
+  m_summary->setText(text);
+  // A screen reader reads a named label's description: kept equal to its text.
+  m_summary->setAccessibleDescription(text);
 }
 
 DictionaryDialog::~DictionaryDialog() {
@@ -148,7 +155,7 @@ bool DictionaryDialog::Choose() {
   if (m_choosing) return false;
   const std::optional<std::vector<std::uint8_t>> codes = ParseCodeList(Std(m_codes->text()));
   if (!codes || codes->empty()) {
-    m_summary->setText(tr("Los códigos deben ser hexadecimales, como 80-BF o 80-8F,A0."));
+    SetSummary(tr("Los códigos deben ser hexadecimales, como 80-BF o 80-8F,A0."));
     return false;
   }
   DictionaryRequest request;
@@ -157,7 +164,7 @@ bool DictionaryDialog::Choose() {
     if (m_blocks->item(i)->checkState() == Qt::Checked)
       request.Blocks.push_back(Std(m_blocks->item(i)->text()));
   if (request.Blocks.empty()) {
-    m_summary->setText(tr("Marque al menos un bloque."));
+    SetSummary(tr("Marque al menos un bloque."));
     return false;
   }
   request.Options.Codes = *codes;
@@ -168,7 +175,7 @@ bool DictionaryDialog::Choose() {
   m_choosing = true;
   m_choose->setEnabled(false);
   m_entries->setRowCount(0);
-  m_summary->setText(tr("Eligiendo…"));
+  SetSummary(tr("Eligiendo…"));
   const auto session = m_session;
   std::atomic<bool>* stop = &m_stop;
   m_watcher.setFuture(QtConcurrent::run([session, request, stop] {
@@ -203,7 +210,7 @@ QString DictionaryDialog::WriteData() {
   if (m_result.Entries.empty() || m_codesChosen.empty()) return {};
   const int pad = HexByteAt(Std(m_pad->text().rightJustified(2, QLatin1Char('0'))), 0);
   if (pad < 0) {
-    m_summary->setText(tr("El relleno debe ser un byte en hexadecimal, como 00 o FF."));
+    SetSummary(tr("El relleno debe ser un byte en hexadecimal, como 00 o FF."));
     return {};
   }
   const QString file = m_asker.FileToWrite(this, tr("Guardar los datos del diccionario"),

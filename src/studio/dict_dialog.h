@@ -50,6 +50,7 @@ class DictionaryDialog : public QDialog {
     QString Error;
   };
   void TableChanged();
+  void SetSummary(const QString& text);
 
   std::shared_ptr<const Session> m_session;
   Asker& m_asker;

@@ -261,6 +261,10 @@
         <source>Datos (*.bin)</source>
         <translation>Data (*.bin)</translation>
     </message>
+    <message>
+        <source>Bytes ahorrados</source>
+        <translation>Bytes saved</translation>
+    </message>
 </context>
 <context>
     <name>romscriber::studio::NewProjectDialog</name>
