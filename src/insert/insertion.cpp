@@ -80,17 +80,13 @@ PreparedBlock Prepare(const InsertBlock& block, std::size_t blockIndex, EncodeCa
     const StringRecord& s = strings[i];
     placed[i] = {&s, s.Offset, s.Length};
     if (s.Fuzzy) ++report.Fuzzy;
-    // A text is unchanged when it equals its original as the script wrote it.
-    if (s.Fuzzy || s.Translation.empty() || s.Translation == s.Original) continue;
+    if (!InsertsTranslation(s, s.Translation)) continue;
     std::string_view text = s.Translation;
-    if (s.EndEntry >= 0) {
-      const std::string_view shown = table.Shown(table.Entries()[static_cast<std::size_t>(s.EndEntry)]);
-      if (!text.ends_with(shown)) {
-        text = withEnds.emplace_back(std::string(text) + std::string(shown));
-        report.Warnings.push_back("bloque " + block.Settings->Name + ", texto " +
-                                  std::to_string(s.Id) + ": la traducción no termina en «" +
-                                  std::string(shown) + "»; se ha añadido.");
-      }
+    if (const std::string_view end = MissingEnd(s, text, table); !end.empty()) {
+      text = withEnds.emplace_back(std::string(text) + std::string(end));
+      report.Warnings.push_back("bloque " + block.Settings->Name + ", texto " +
+                                std::to_string(s.Id) + ": la traducción no termina en «" +
+                                std::string(end) + "»; se ha añadido.");
     }
     ++report.Changed;
     placed[i].Unchanged = false;
@@ -216,16 +212,23 @@ void EncodeCache::Store(std::size_t block, std::size_t index, Encoding encoding)
   m_blocks[block][index] = std::move(encoding);
 }
 
-TextToInsert TextOf(const StringRecord& s, const CompiledTable& table) {
-  if (s.Fuzzy || s.Translation.empty() || s.Translation == s.Original) return {s.Original};
-  TextToInsert t{s.Translation, true, false};
-  if (s.EndEntry >= 0) {
-    const std::string_view shown = table.Shown(table.Entries()[static_cast<std::size_t>(s.EndEntry)]);
-    if (!t.Text.ends_with(shown)) {
-      t.Text += shown;
-      t.EndAppended = true;
-    }
-  }
+bool InsertsTranslation(const StringRecord& s, std::string_view translation) {
+  // A text is unchanged when it equals its original as the script wrote it.
+  return !s.Fuzzy && !translation.empty() && translation != s.Original;
+}
+
+std::string_view MissingEnd(const StringRecord& s, std::string_view translation,
+                            const CompiledTable& table) {
+  if (s.EndEntry < 0) return {};
+  const std::string_view shown = table.Shown(table.Entries()[static_cast<std::size_t>(s.EndEntry)]);
+  return translation.ends_with(shown) ? std::string_view() : shown;
+}
+
+TextToInsert TextOf(const StringRecord& s, std::string_view translation, const CompiledTable& table) {
+  if (!InsertsTranslation(s, translation)) return {s.Original};
+  const std::string_view end = MissingEnd(s, translation, table);
+  TextToInsert t{std::string(translation), true, !end.empty()};
+  t.Text += end;
   return t;
 }
 

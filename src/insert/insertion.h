@@ -61,13 +61,24 @@ class EncodeCache {
   std::vector<std::vector<std::optional<Encoding>>> m_blocks;
 };
 
+// Whether a string whose translation is `translation` inserts it (see
+// above), rather than its original bytes.
+bool InsertsTranslation(const StringRecord& s, std::string_view translation);
+// The text of the end token an insertion appends to `translation`, or
+// nothing: the original ended with it and the translation does not.
+std::string_view MissingEnd(const StringRecord& s, std::string_view translation,
+                            const CompiledTable& table);
+
 // The text a string inserts (see above), and whether it changed.
 struct TextToInsert {
   std::string Text;
   bool Changed = false;
   bool EndAppended = false;  // the end token was appended to the translation
 };
-TextToInsert TextOf(const StringRecord& s, const CompiledTable& table);
+TextToInsert TextOf(const StringRecord& s, std::string_view translation, const CompiledTable& table);
+inline TextToInsert TextOf(const StringRecord& s, const CompiledTable& table) {
+  return TextOf(s, s.Translation, table);
+}
 
 struct InsertBlock {
   const ProjectBlock* Settings = nullptr;

@@ -581,10 +581,9 @@ BlockFit Measurer::Fit(std::size_t block) {
 Measurement Measurer::MeasureText(std::size_t block, std::size_t index,
                                   std::string_view translation) {
   const SessionBlock& b = m_session->Blocks()[block];
-  StringRecord s = b.Strings[index];
-  s.Translation = translation;
+  const StringRecord& s = b.Strings[index];
   Measurement m;
-  const TextToInsert text = TextOf(s, b.Table->Table);
+  const TextToInsert text = TextOf(s, translation, b.Table->Table);
   m.Unchanged = !text.Changed;
   if (!text.Changed) {
     m.Bytes = s.Length;
