@@ -224,18 +224,15 @@ class Decoder {
   }
 
   // Appends what `item` shows at `w`. Items hold short texts: those are one
-  // fixed-size copy. Longer ones are copied by whole 16-byte pieces, no call:
-  // the table has slack after its last text and the text buffer room past
-  // the longest item.
+  // fixed-size copy (the text buffer has room past the longest item); longer
+  // ones are copied from the table's buffer.
   static char* Append(char* w, const LookupItem& item, const char* texts) {
     const std::size_t size = item.ShownSize;
     if (size <= LookupItem::kInline) {
       static_assert(offsetof(LookupItem, Text) == 0 && sizeof(LookupItem) >= 16);
       std::memcpy(w, &item, 16);
     } else {
-      const char* const text = texts + item.ShownAt;
-      for (std::size_t i = 0; i < size; i += 16)
-        std::memcpy(w + i, text + i, 16);
+      std::memcpy(w, texts + item.ShownAt, size);
     }
     return w + size;
   }
