@@ -8,8 +8,8 @@
 //   CompiledTable            the entries, and the longest match at a position
 //
 // Keys and texts live in one buffer owned by the table, each key right before
-// its text, with slack after the last text so that a decoder may copy a short
-// text with one fixed-size copy.
+// its text, with slack after the last text so that every item may take a
+// short text's bytes, which a decoder then copies with one fixed-size copy.
 //
 // The lookup is laid out for few dependent memory reads: a bit per pair of
 // first bytes says whether the pair begins a key of two or more bytes; the
@@ -98,7 +98,9 @@ inline DecodeStyle ProjectStyle() {
   return style;
 }
 
-// Bytes a decoder may copy past the end of any shown text or raw byte text.
+// Spare bytes after the last text of a table's buffer (an item takes the
+// first kInline bytes of its text whatever the text's size), and the room a
+// decoder keeps past its own text for fixed-size copies.
 inline constexpr std::size_t kShownSlack = 32;
 
 // Each byte of `bytes` as the style shows a byte without an entry.
