@@ -325,7 +325,6 @@ inline bool TextEncoder::SamePrefix(const State& state, std::uint64_t head, std:
 int TextEncoder::RawTokenAt(std::size_t pos) const {
   const DecodeStyle& style = m_table.Style();
   if (pos + m_tokenSize > m_text.size()) return -1;
-  if (!style.RawLeft.empty() && m_text[pos] != style.RawLeft[0]) return -1;
   if (m_text.compare(pos, style.RawLeft.size(), style.RawLeft) != 0) return -1;
   const std::size_t digits = pos + style.RawLeft.size();
   if (!IsUpperHex(m_text[digits]) || !IsUpperHex(m_text[digits + 1])) return -1;
