@@ -262,19 +262,12 @@ class CompiledTable::Matcher {
     }
   }
 
-  // Whether the key's bytes from `from` on are those at `bytes`: those the
-  // item holds (the key's bytes after its pair), then the rest from the
-  // key's bytes, which stand right before its text in the buffer. Keys are
-  // short: a byte loop beats a call.
+  // Whether the key's bytes from `from` on are those at `bytes`; the key's
+  // bytes stand right before its text in the buffer.
   bool RestMatches(const LookupItem& c, const std::uint8_t* bytes, std::size_t from) const {
     const std::size_t size = c.KeySize;
-    const std::size_t inlined = std::min(size, LookupItem::kTail + 2);
-    for (std::size_t i = from; i < inlined; ++i)
-      if (c.Tail[i - 2] != bytes[i]) return false;
-    const auto* key = reinterpret_cast<const std::uint8_t*>(m_text + c.ShownAt - size);
-    for (std::size_t i = std::max(inlined, from); i < size; ++i)
-      if (key[i] != bytes[i]) return false;
-    return true;
+    const char* const key = m_text + c.ShownAt - size;
+    return std::memcmp(key + from, bytes + from, size - from) == 0;
   }
 
   const PairWord* m_pairs;
