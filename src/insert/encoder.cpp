@@ -369,7 +369,6 @@ void TextEncoder::ForEachItem(std::size_t pos, Visit&& visit) const {
         break;
       }
       found[count++] = slot;
-      if (slot->Records != kNoRecords) __builtin_prefetch(m_records.data() + slot->Records);
       if (!(slot->Length & kHasLonger)) {
         more = false;
         break;
