@@ -85,14 +85,9 @@ CompiledTable CompiledTable::Compile(const EntryList& list, const DecodeStyle& s
 
 CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts)
     : m_style(style), m_pairs(1024), m_single(256), m_rawItems(256) {
-  std::size_t total = kShownSlack;
-  std::vector<std::string> raws(256);
-  for (std::size_t b = 0; b < 256; ++b) {
-    raws[b] = style.RawLeft;
-    AppendByteHex(raws[b], static_cast<std::uint8_t>(b));
-    raws[b] += style.RawRight;
-    total += raws[b].size();
-  }
+  // Every byte's raw text is as long as the style's brackets and two digits.
+  const std::size_t rawSize = style.RawLeft.size() + 2 + style.RawRight.size();
+  std::size_t total = kShownSlack + 256 * rawSize;
   for (const Draft& d : drafts)
     total += d.Key.size() + d.Shown.size();
 
@@ -105,16 +100,19 @@ CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts
     at += s.size();
     return static_cast<std::uint32_t>(at - s.size());
   };
-  std::size_t longestRaw = 0;
+  std::string raw;
   for (std::size_t b = 0; b < 256; ++b) {
-    TableEntry raw;
-    raw.KeySize = 1;
-    raw.Kind = TokenKind::kRaw;
-    raw.ShownAt = store(raws[b]);
-    raw.ShownSize = static_cast<std::uint32_t>(raws[b].size());
-    m_rawItems[b] = m_single[b] = ItemOf(raw);
-    longestRaw = std::max(longestRaw, raws[b].size());
+    raw = style.RawLeft;
+    AppendByteHex(raw, static_cast<std::uint8_t>(b));
+    raw += style.RawRight;
+    TableEntry e;
+    e.KeySize = 1;
+    e.Kind = TokenKind::kRaw;
+    e.ShownAt = store(raw);
+    e.ShownSize = static_cast<std::uint32_t>(rawSize);
+    m_rawItems[b] = m_single[b] = ItemOf(e);
   }
+  const std::size_t longestRaw = rawSize;
   m_longestItem = longestRaw;
   m_entries.reserve(drafts.size());
   for (const Draft& d : drafts) {
@@ -162,16 +160,16 @@ CompiledTable::CompiledTable(const DecodeStyle& style, std::vector<Draft> drafts
     if (k + 1 < order.size() && (order[k + 1] >> 40) == pair)
       item.Next = static_cast<std::uint32_t>(next + 1);
     if (head) {
-      m_pairs[pair >> 6].Bits |= std::uint64_t{1} << (pair & 63);
+      // A word's rank (the pairs with a key before its first) is read only
+      // when one of its bits is set: heads come in pair order, so the first
+      // head of a word gives it.
+      PairWord& word = m_pairs[pair >> 6];
+      if (word.Bits == 0) word.Rank = static_cast<std::uint32_t>(m_heads.size());
+      word.Bits |= std::uint64_t{1} << (pair & 63);
       m_heads.push_back(item);
     } else {
       m_rest.push_back(item);
     }
-  }
-  std::uint32_t rank = 0;
-  for (PairWord& word : m_pairs) {
-    word.Rank = rank;
-    rank += static_cast<std::uint32_t>(std::popcount(word.Bits));
   }
 }
 

@@ -36,8 +36,9 @@ EntryList EntriesOfClassic(const Table& table) {
   for (std::size_t row = 0; row < doubles; ++row)
     add(ClassicKey(table.DoubleCodes[row], 2), table.DoubleTexts[row], EntryKind::kText);
   for (std::size_t slot = 0; slot < kSingleSlots; ++slot) {
-    const std::string& text = table.SingleTexts[slot];
     auto key = ClassicKey(table.SingleCodes[slot], 1);
+    if (!key) continue;
+    const std::string& text = table.SingleTexts[slot];
     if (text == kEndText) {
       add(std::move(key), "", EntryKind::kEnd);
     } else if (text == kPauseText) {
