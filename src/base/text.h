@@ -68,6 +68,11 @@ constexpr int HexDigitValue(char c) {
   return -1;
 }
 
+// Whether `c` is a hex digit written as raw byte tokens are: 0-9 or A-F.
+constexpr bool IsUpperHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
 // Value of a whole text of 1 to `maxDigits` (at most 15) hex digits of
 // either case; nothing for anything else (empty, a sign, a prefix, another
 // character, too many digits).

@@ -8,30 +8,6 @@
 
 namespace romscriber {
 
-namespace {
-
-bool IsUpperHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
-
-// The digits of every raw token of `text` upper-cased, as the encoder reads
-// texts and the entries' texts.
-void UpperRawDigits(std::string& text, const DecodeStyle& style) {
-  const std::string& left = style.RawLeft;
-  const std::string& right = style.RawRight;
-  if (left.empty()) return;
-  for (std::size_t at = text.find(left); at != std::string::npos; at = text.find(left, at + 1)) {
-    const std::size_t digits = at + left.size();
-    if (digits + 2 + right.size() > text.size()) break;
-    if (HexByteAt(text, digits) < 0) continue;
-    if (text.compare(digits + 2, right.size(), right) != 0) continue;
-    for (std::size_t d = digits; d < digits + 2; ++d)
-      if (text[d] >= 'a' && text[d] <= 'f') text[d] = static_cast<char>(text[d] - 'a' + 'A');
-  }
-}
-
-}  // namespace
-
 ItemModel::ItemModel(const CompiledTable& table)
     : m_table(table), m_rootChild(256, 0), m_oneByteKey(256, false) {
   const DecodeStyle& style = table.Style();
@@ -97,13 +73,7 @@ bool ItemModel::MustEnd(std::string_view normalized) const {
 }
 
 int ItemModel::RawTokenAt(std::string_view text, std::size_t pos) const {
-  const DecodeStyle& style = m_table.Style();
-  if (pos + m_tokenSize > text.size()) return -1;
-  if (text.compare(pos, style.RawLeft.size(), style.RawLeft) != 0) return -1;
-  const std::size_t digits = pos + style.RawLeft.size();
-  if (!IsUpperHex(text[digits]) || !IsUpperHex(text[digits + 1])) return -1;
-  if (text.compare(digits + 2, style.RawRight.size(), style.RawRight) != 0) return -1;
-  return HexByteAt(text, digits);
+  return romscriber::RawTokenAt(m_table.Style(), text, pos);
 }
 
 std::uint32_t ItemModel::Child(std::uint32_t node, std::uint8_t byte) const {

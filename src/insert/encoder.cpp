@@ -68,25 +68,6 @@ std::size_t FirstSlot(std::uint64_t word, std::size_t length, unsigned shift) {
                                   shift);
 }
 
-bool IsUpperHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
-
-// Upper-cases the two digits of every raw token of `text`.
-void UpperRawDigits(std::string& text, const DecodeStyle& style) {
-  const std::string& left = style.RawLeft;
-  const std::string& right = style.RawRight;
-  if (left.empty()) return;
-  for (std::size_t at = text.find(left); at != std::string::npos; at = text.find(left, at + 1)) {
-    const std::size_t digits = at + left.size();
-    if (digits + 2 + right.size() > text.size()) break;
-    if (HexByteAt(text, digits) < 0) continue;
-    if (text.compare(digits + 2, right.size(), right) != 0) continue;
-    for (std::size_t d = digits; d < digits + 2; ++d)
-      if (text[d] >= 'a' && text[d] <= 'f') text[d] = static_cast<char>(text[d] - 'a' + 'A');
-  }
-}
-
 bool IsContinuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
@@ -323,13 +304,7 @@ inline bool TextEncoder::SamePrefix(const State& state, std::uint64_t head, std:
 
 // The byte of the raw token at `pos` of the working text, or -1.
 int TextEncoder::RawTokenAt(std::size_t pos) const {
-  const DecodeStyle& style = m_table.Style();
-  if (pos + m_tokenSize > m_text.size()) return -1;
-  if (m_text.compare(pos, style.RawLeft.size(), style.RawLeft) != 0) return -1;
-  const std::size_t digits = pos + style.RawLeft.size();
-  if (!IsUpperHex(m_text[digits]) || !IsUpperHex(m_text[digits + 1])) return -1;
-  if (m_text.compare(digits + 2, style.RawRight.size(), style.RawRight) != 0) return -1;
-  return HexByteAt(m_text, digits);
+  return romscriber::RawTokenAt(m_table.Style(), m_text, pos);
 }
 
 // Calls `visit` with every item whose text begins at `pos`: entries with

@@ -38,6 +38,20 @@ std::string RawText(const DecodeStyle& style, std::string_view bytes) {
   return out;
 }
 
+void UpperRawDigits(std::string& text, const DecodeStyle& style) {
+  const std::string& left = style.RawLeft;
+  const std::string& right = style.RawRight;
+  if (left.empty()) return;
+  for (std::size_t at = text.find(left); at != std::string::npos; at = text.find(left, at + 1)) {
+    const std::size_t digits = at + left.size();
+    if (digits + 2 + right.size() > text.size()) break;
+    if (HexByteAt(text, digits) < 0) continue;
+    if (text.compare(digits + 2, right.size(), right) != 0) continue;
+    for (std::size_t d = digits; d < digits + 2; ++d)
+      if (text[d] >= 'a' && text[d] <= 'f') text[d] = static_cast<char>(text[d] - 'a' + 'A');
+  }
+}
+
 CompiledTable CompiledTable::FromClassic(const Table& table, const DecodeStyle& style) {
   return Compile(EntriesOfClassic(table), style);
 }
