@@ -11,6 +11,7 @@
 
 #include "extract/engine.h"
 #include "table/compiled.h"
+#include "table/longest_key.h"
 
 namespace romscriber::testing {
 namespace {
@@ -52,25 +53,6 @@ RandomCase MakeCase(std::uint32_t seed) {
   for (std::size_t i = 0; i < romSize; ++i)
     c.Rom.push_back(byte());
   return c;
-}
-
-// The first definition of each key, by key.
-std::map<std::string, const TableEntry*> ByKey(const CompiledTable& table) {
-  std::map<std::string, const TableEntry*> keys;
-  for (const TableEntry& e : table.Entries())
-    keys.emplace(std::string(table.Key(e)), &e);
-  return keys;
-}
-
-// The longest key among `keys` that the bytes at `at` begin with, reading no
-// more than `available` bytes, or nullptr.
-const TableEntry* LongestKey(const std::map<std::string, const TableEntry*>& keys,
-                             std::string_view rom, std::size_t at, std::size_t available) {
-  for (std::size_t size = std::min<std::size_t>(available, 32); size > 0; --size) {
-    const auto it = keys.find(std::string(rom.substr(at, size)));
-    if (it != keys.end()) return it->second;
-  }
-  return nullptr;
 }
 
 const std::uint8_t* Bytes(std::string_view s, std::size_t at) {

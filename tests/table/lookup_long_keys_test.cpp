@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "table/compiled.h"
+#include "table/longest_key.h"
 
 namespace romscriber::testing {
 namespace {
@@ -66,23 +67,6 @@ LongKeyCase MakeCase(std::uint32_t seed) {
   return c;
 }
 
-// The first definition of each key, by key.
-std::map<std::string, const TableEntry*> ByKey(const CompiledTable& table) {
-  std::map<std::string, const TableEntry*> keys;
-  for (const TableEntry& e : table.Entries())
-    keys.emplace(std::string(table.Key(e)), &e);
-  return keys;
-}
-
-const TableEntry* LongestKey(const std::map<std::string, const TableEntry*>& keys,
-                             std::string_view bytes, std::size_t at, std::size_t available) {
-  for (std::size_t size = std::min(available, kLongestKey); size > 0; --size) {
-    const auto it = keys.find(std::string(bytes.substr(at, size)));
-    if (it != keys.end()) return it->second;
-  }
-  return nullptr;
-}
-
 TEST(CompiledLookup, LongKeysMetNearlyWholeMatchOnlyWhenWhole) {
   std::size_t longMatches = 0;
   for (std::uint32_t seed = 0; seed < 400; ++seed) {
@@ -97,7 +81,7 @@ TEST(CompiledLookup, LongKeysMetNearlyWholeMatchOnlyWhenWhole) {
       // lookup reads at once.
       for (const std::size_t available :
            {left, 1 + rng() % left, std::min<std::size_t>(left, 7 + rng() % 3)}) {
-        const TableEntry* expected = LongestKey(keys, c.Bytes, at, available);
+        const TableEntry* expected = LongestKey(keys, c.Bytes, at, available, kLongestKey);
         ASSERT_EQ(table.Match(bytes + at, available), expected)
             << "seed " << seed << " at " << at << " available " << available;
         if (expected && expected->KeySize > 8) ++longMatches;
