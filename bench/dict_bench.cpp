@@ -18,7 +18,6 @@
 // save more on any run.
 //
 //   romscriber_dict_bench [--only large|sample] [--size-kib N] [--runs N]
-#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,6 +37,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "bench_memory.h"
 #include "fit/project_dictionary.h"
 #include "fit/pair_reference.h"
 #include "insert/insertion.h"
@@ -54,23 +54,6 @@ constexpr double kTargetSeconds = 30;
 
 double Seconds(Clock::duration d) {
   return std::chrono::duration<double>(d).count();
-}
-
-long StatusKiB(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const std::size_t length = std::strlen(field);
-  while (std::getline(status, line))
-    if (line.compare(0, length, field) == 0) return std::stol(line.substr(length));
-  return -1;
-}
-
-void ResetPeak() {
-  malloc_trim(0);
-  if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
-    std::fputs("5", clear);
-    std::fclose(clear);
-  }
 }
 
 // --- The large project ------------------------------------------------------------

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "base/app_error.h"
+#include "bench_memory.h"
 #include "extract/engine.h"
 #include "extract/rom_source.h"
 #include "extract/script_files.h"
@@ -79,26 +80,6 @@ void WriteRom(const std::filesystem::path& path, std::int64_t size) {
 }
 
 // --- Memory -------------------------------------------------------------
-
-// A "VmRSS:"-style field of /proc/self/status in KiB, or -1.
-std::int64_t StatusKiB(const char* field) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const std::size_t length = std::strlen(field);
-  while (std::getline(in, line)) {
-    if (line.compare(0, length, field) == 0) return std::atoll(line.c_str() + length);
-  }
-  return -1;
-}
-
-// Sets the peak (VmHWM) back to the present footprint; false when the
-// system does not allow it.
-bool ResetPeak() {
-  std::FILE* file = std::fopen("/proc/self/clear_refs", "w");
-  if (!file) return false;
-  const bool written = std::fputs("5", file) >= 0;
-  return std::fclose(file) == 0 && written;
-}
 
 std::int64_t MaxRssKiB() {
   rusage usage{};

@@ -16,7 +16,6 @@
 // --write-roms writes A-original.sfc, A-translated.sfc, B-original.sfc and
 // B-translated.sfc into DIR (created when missing), to make patches of the
 // same pairs with other tools.
-#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,6 +35,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "bench_memory.h"
 #include "insert/insertion.h"
 #include "insert/patch.h"
 #include "insert/patch_appliers.h"
@@ -77,26 +77,6 @@ RomPair Translate(const fs::path& projectFile, const std::function<void(BlockScr
 }
 
 // --- Measuring -----------------------------------------------------------------
-
-long StatusKiB(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const std::size_t length = std::strlen(field);
-  while (std::getline(status, line))
-    if (line.compare(0, length, field) == 0) return std::stol(line.substr(length));
-  return -1;
-}
-
-// Resets the peak to what is in use now, so that the next peak is the run's;
-// memory freed before goes back to the system first, or the run would reuse
-// it unseen.
-void ResetPeak() {
-  malloc_trim(0);
-  if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
-    std::fputs("5", clear);
-    std::fclose(clear);
-  }
-}
 
 double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
