@@ -16,19 +16,11 @@
 #include "base/file_io.h"
 #include "base/text.h"
 #include "hex/hex.h"
+#include "studio/qt_text.h"
 
 namespace romscriber::studio {
 
 namespace {
-
-QString Utf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string Std(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 QString Saved(std::int64_t before, std::int64_t after) {
   const double share = before > 0 ? 100.0 * static_cast<double>(before - after) / static_cast<double>(before) : 0.0;

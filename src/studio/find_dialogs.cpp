@@ -17,19 +17,11 @@
 #include "base/file_io.h"
 #include "hex/hex.h"
 #include "project/project_text.h"
+#include "studio/qt_text.h"
 
 namespace romscriber::studio {
 
 namespace {
-
-QString Utf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string Std(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 QTableWidget* ResultTable(QWidget* parent, const QString& name, const QStringList& columns) {
   auto* table = new QTableWidget(0, static_cast<int>(columns.size()), parent);

@@ -5,16 +5,9 @@
 #include <QColor>
 
 #include "hex/hex.h"
+#include "studio/qt_text.h"
 
 namespace romscriber::studio {
-
-namespace {
-
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 QString StateText(State s) {
   switch (s) {
@@ -170,9 +163,9 @@ QVariant StringModel::data(const QModelIndex& index, int role) const {
     case kStateRole:
       return static_cast<int>(st.Is);
     case kOriginalRole:
-      return QString::fromUtf8(s.Original.data(), static_cast<qsizetype>(s.Original.size()));
+      return Utf8(s.Original);
     case kTranslationRole:
-      return QString::fromUtf8(s.Translation.data(), static_cast<qsizetype>(s.Translation.size()));
+      return Utf8(s.Translation);
   }
   return {};
 }

@@ -35,21 +35,13 @@
 #include "studio/editor.h"
 #include "studio/dict_dialog.h"
 #include "studio/find_dialogs.h"
+#include "studio/qt_text.h"
 
 namespace romscriber::studio {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-QString Utf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string Std(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 fs::path PathOf(const QString& file) {
   return fs::path(Std(file));
