@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+#include "table/extended_loader.h"
+
 namespace romscriber {
 
 namespace {
@@ -53,6 +55,22 @@ std::string Thousands(std::int64_t n) {
     out.push_back(digits[i]);
   }
   return out;
+}
+
+std::optional<std::string> TableOptionsRefusal(const std::string& format,
+                                               const std::optional<std::string>& encoding) {
+  const bool extended = format == "extended";
+  if (!extended && format != "classic")
+    return "El formato de tabla debe ser classic o extended: " + format;
+  if (!extended && encoding) {
+    return "--table-encoding solo vale con --table-format extended: una tabla clásica se lee "
+           "byte a byte.";
+  }
+  if (encoding && !IsKnownEncoding(*encoding)) {
+    return "Codificación desconocida: " + *encoding +
+           " (se esperaba un nombre de iconv, como utf-8, shift_jis o utf-16).";
+  }
+  return std::nullopt;
 }
 
 }  // namespace romscriber

@@ -9,6 +9,7 @@
 //   StopOnInterrupt  Ctrl+C sets a stop flag instead of ending the program
 //   ProgressLine     a line redrawn in place on a terminal, four times a second
 //   Thousands        "12.345", as Spanish writes numbers
+//   TableOptionsRefusal  --table-format and --table-encoding that cannot go together
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -113,5 +114,12 @@ class ProgressLine {
 
 // "12.345" (and "-12.345"): digits in groups of three, as Spanish writes them.
 std::string Thousands(std::int64_t n);
+
+// Why a table read with --table-format `format` and --table-encoding
+// `encoding` is refused (a format other than classic or extended, an
+// encoding given for a classic table, which is read byte by byte, or one
+// iconv does not know), or nothing.
+std::optional<std::string> TableOptionsRefusal(const std::string& format,
+                                               const std::optional<std::string>& encoding);
 
 }  // namespace romscriber

@@ -69,24 +69,14 @@ DecodeStyle ExtendedRunStyle() {
 int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostream& out,
             std::ostream& err, bool progress) {
   const bool extended = options.TableFormat == "extended";
-  if (!extended && options.TableFormat != "classic") {
-    return Refuse(err, "El formato de tabla debe ser classic o extended: " + options.TableFormat);
-  }
   // Brackets belong to classic tables, an encoding to extended ones.
   if (extended && (options.Left || options.Right)) {
     return Refuse(err,
                   "--left y --right solo valen con tablas clásicas: una tabla extendida muestra "
                   "los bytes sin entrada como <$HH>.");
   }
-  if (!extended && options.TableEncoding) {
-    return Refuse(err,
-                  "--table-encoding solo vale con --table-format extended: una tabla clásica se "
-                  "lee byte a byte.");
-  }
-  if (options.TableEncoding && !IsKnownEncoding(*options.TableEncoding)) {
-    return Refuse(err, "Codificación desconocida: " + *options.TableEncoding +
-                           " (se esperaba un nombre de iconv, como utf-8, shift_jis o utf-16).");
-  }
+  if (const auto refusal = TableOptionsRefusal(options.TableFormat, options.TableEncoding))
+    return Refuse(err, *refusal);
   const std::string left = options.Left.value_or("<");
   const std::string right = options.Right.value_or(">");
   // What the window's fields would refuse to hold is refused here.

@@ -166,18 +166,9 @@ int RunRelative(const RelativeOptions& options, const std::atomic<bool>& stop, s
 
 int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std::ostream& out,
                   std::ostream& err, bool progress) {
+  if (const auto refusal = TableOptionsRefusal(options.TableFormat, options.TableEncoding))
+    return Refuse(err, *refusal);
   const bool extended = options.TableFormat == "extended";
-  if (!extended && options.TableFormat != "classic")
-    return Refuse(err, "El formato de tabla debe ser classic o extended: " + options.TableFormat);
-  if (!extended && options.TableEncoding) {
-    return Refuse(err,
-                  "--table-encoding solo vale con --table-format extended: una tabla clásica se "
-                  "lee byte a byte.");
-  }
-  if (options.TableEncoding && !IsKnownEncoding(*options.TableEncoding)) {
-    return Refuse(err, "Codificación desconocida: " + *options.TableEncoding +
-                           " (se esperaba un nombre de iconv, como utf-8, shift_jis o utf-16).");
-  }
   if (options.MinLength < 1) return Refuse(err, "--min-length debe ser 1 o más.");
   std::optional<std::int64_t> start, end;
   if (options.Start && !(start = HexOption(*options.Start)))

@@ -130,6 +130,31 @@ TEST_F(DumpTest, MissingArgumentsAreRefusedInSpanish) {
   EXPECT_EQ(Dump({"--version"}).Out, std::string(kVersion) + "\n");
 }
 
+TEST_F(DumpTest, TableOptionsThatCannotGoTogetherAreRefusedFirstAndWriteNothing) {
+  struct Case {
+    std::vector<std::string> Options;
+    std::string Says;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"--table-format", "xml"}, "El formato de tabla debe ser classic o extended: xml"},
+           {{"--table-format", "extended", "--left", "["}, "--left y --right solo valen"},
+           // Brackets are refused before the encoding is looked at.
+           {{"--table-format", "extended", "--right", "]", "--table-encoding", "klingon"},
+            "--left y --right solo valen"},
+           {{"--table-encoding", "utf-8"}, "--table-encoding solo vale con --table-format extended"},
+           {{"--table-format", "extended", "--table-encoding", "klingon"},
+            "Codificación desconocida: klingon"},
+       }) {
+    std::vector<std::string> args = {Sample("sample.rom"), Sample("sample.tbl"), "0", "10",
+                                     "--out", "out"};
+    args.insert(args.end(), c.Options.begin(), c.Options.end());
+    const auto r = Dump(args);
+    EXPECT_EQ(r.ExitCode, 2) << c.Says;
+    EXPECT_EQ(r.Err.find(c.Says), 0u) << r.Err;
+  }
+  EXPECT_FALSE(fs::exists(Path("out")));
+}
+
 // --- Files that cannot be opened or loaded: exit 1 -----------------------------
 
 TEST_F(DumpTest, RomOrTableThatCannotBeOpenedOrLoaded) {
