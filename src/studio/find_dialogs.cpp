@@ -236,7 +236,10 @@ PointerDialog::PointerDialog(std::shared_ptr<const Session> session, QString pro
       for (int k = 0; k < static_cast<int>(cells.size()); ++k)
         m_candidates->setItem(r, k, new QTableWidgetItem(cells[k]));
     }
-    m_candidates->resizeColumnsToContents();
+    // Every column as wide as its contents but the last, which takes the
+    // rest of the table's width (sizing it too would stop its stretch).
+    for (int k = 0; k + 1 < m_candidates->columnCount(); ++k)
+      m_candidates->resizeColumnToContents(k);
     if (!m_result.Candidates.empty()) m_candidates->selectRow(0);
     m_status->setText(m_result.Candidates.empty()
                           ? tr("Ninguna tabla de punteros llega a esos %n textos.", nullptr,
