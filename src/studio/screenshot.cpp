@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   int status = 1;
   window.OpenProject(QString::fromLocal8Bit(argv[1]), [&](bool opened) {
     if (opened && window.SelectString(block, id)) {
-      QWidget* editor = window.findChild<QWidget*>(QStringLiteral("Traducción"));
+      QWidget* editor = nullptr;
       for (QWidget* w : window.findChildren<QWidget*>())
         if (w->accessibleName() == QStringLiteral("Traducción")) editor = w;
       if (editor) {
