@@ -85,7 +85,13 @@ BlockScript ReadScriptFile(const std::filesystem::path& path, const std::string&
   ScriptFormat format = ScriptFormat::kAtlas;
   for (const ScriptFormat f : kFormats)
     if (extension == FormatExtension(f)) format = f;
-  return ReadScript(format, ReadWholeFile(path), path.string(), block);
+  std::string text;
+  try {
+    text = ReadWholeFile(path);
+  } catch (const AppError& e) {
+    RethrowNamingFile(e, path, "el guion del bloque " + block);
+  }
+  return ReadScript(format, text, path.string(), block);
 }
 
 std::vector<ScriptFile> WriteBlockScript(ScriptFormat format, const ScriptContext& context,

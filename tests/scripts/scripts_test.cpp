@@ -12,6 +12,7 @@
 #include "base/app_error.h"
 #include "extract/temp_folder.h"
 #include "scripts/atlas.h"
+#include "scripts/format.h"
 #include "scripts/po.h"
 #include "scripts/tsv.h"
 
@@ -194,6 +195,23 @@ TEST(ScriptRefusals, NameFileAndLine) {
     } catch (const AppError& e) {
       EXPECT_EQ(e.Number(), kErrBadInput);
       EXPECT_NE(e.Description().find(c.Where), std::string::npos) << e.Description();
+    }
+  }
+}
+
+TEST(ScriptRefusals, AScriptThatCannotBeReadIsNamedWithItsBlock) {
+  TempFolder folder;
+  for (const char* name : {"dialogo.tsv", "dialogo.po", "dialogo.txt"}) {
+    SCOPED_TRACE(name);
+    const std::filesystem::path missing = folder.Path() / name;
+    try {
+      ReadScriptFile(missing, "dialogo");
+      ADD_FAILURE() << "read a file that is not there";
+    } catch (const AppError& e) {
+      EXPECT_LT(e.Number(), kErrBadInput);
+      EXPECT_NE(e.Description().find(missing.string() + " (el guion del bloque dialogo)"),
+                std::string::npos)
+          << e.Description();
     }
   }
 }
