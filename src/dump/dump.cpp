@@ -1,7 +1,6 @@
 #include "dump/dump.h"
 
 #include <chrono>
-#include <map>
 
 #include "base/app_error.h"
 #include "base/file_io.h"
@@ -12,7 +11,6 @@
 #include "extract/script_files.h"
 #include "extract/settings.h"
 #include "scripts/format.h"
-#include "scripts/tsv.h"
 #include "session/session.h"
 #include "table/compiled.h"
 #include "table/extended_loader.h"
@@ -32,7 +30,6 @@ std::string Elapsed(std::chrono::steady_clock::duration d) {
   return ElapsedText(s / 3600, s / 60 % 60, s % 60);
 }
 
-// Redraws one progress line on a terminal a few times a second.
 // The run's progress on a terminal, with the time since it began.
 class RunProgress : public RunHost {
  public:
@@ -204,11 +201,7 @@ int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& s
       return kExitCancelled;
     }
     // The files, each whole or not at all.
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) ThrowSystemError(ec, true);
-    for (const auto& [path, text] : plan.Files)
-      WriteFileWhole(path, {text});
+    WriteDumpPlan(folder, plan);
     host.Erase();
 
     std::size_t strings = 0, pointers = 0, warned = 0;

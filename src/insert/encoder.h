@@ -4,6 +4,7 @@
 //   TextEncoder     indexes a compiled table once, then encodes any number of
 //                   texts with the fewest bytes, as a string or appended to one
 //   EncodeAll       many texts, the bytes one after the other, on every core
+//   Encoders        one encoder per table, made when a text of it first needs one
 //
 // What the bytes must do. DecodeString over exactly the bytes (last position
 // = size - 1, bound = size, end tokens stop) gives back the text. Decoding
@@ -33,6 +34,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -163,5 +165,18 @@ struct EncodedTexts {
 EncodedTexts EncodeAll(TextEncoder& encoder, std::span<const std::string_view> texts,
                        std::size_t runs = 0);
 
+// One encoder per table, made when a text of it first needs one (indexing a
+// table takes longer than encoding a text).
+class Encoders {
+ public:
+  TextEncoder& Of(const CompiledTable& table) {
+    auto it = m_encoders.find(&table);
+    if (it == m_encoders.end()) it = m_encoders.emplace(&table, TextEncoder(table)).first;
+    return it->second;
+  }
+
+ private:
+  std::map<const CompiledTable*, TextEncoder> m_encoders;
+};
 
 }  // namespace romscriber

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <map>
 
 #include "address/pointers.h"
 #include "base/app_error.h"
@@ -50,19 +49,6 @@ Refusal CannotEncode(const InsertBlock& block, const StringRecord& s, const Enco
               ", columna " + std::to_string(failure.Column) + ": ninguna entrada de la tabla da «" +
               character + "; cámbielo o añada una entrada a la tabla."};
 }
-
-// One encoder per table, made when a text of it first needs one.
-class Encoders {
- public:
-  TextEncoder& Of(const CompiledTable& table) {
-    auto it = m_encoders.find(&table);
-    if (it == m_encoders.end()) it = m_encoders.emplace(&table, TextEncoder(table)).first;
-    return it->second;
-  }
-
- private:
-  std::map<const CompiledTable*, TextEncoder> m_encoders;
-};
 
 PreparedBlock Prepare(const InsertBlock& block, std::size_t blockIndex, EncodeCache* cache,
                       Encoders& encoders, BlockReport& report, std::vector<Refusal>& refusals) {
@@ -206,10 +192,11 @@ const EncodeCache::Encoding* EncodeCache::Find(std::size_t block, std::size_t in
   return e && e->Text == text ? &*e : nullptr;
 }
 
-void EncodeCache::Store(std::size_t block, std::size_t index, Encoding encoding) {
+const EncodeCache::Encoding& EncodeCache::Store(std::size_t block, std::size_t index,
+                                                Encoding encoding) {
   if (block >= m_blocks.size()) m_blocks.resize(block + 1);
   if (index >= m_blocks[block].size()) m_blocks[block].resize(index + 1);
-  m_blocks[block][index] = std::move(encoding);
+  return *(m_blocks[block][index] = std::move(encoding));
 }
 
 bool InsertsTranslation(const StringRecord& s, std::string_view translation) {

@@ -54,8 +54,8 @@ class EncodeCache {
   // The encoding of string `index` of block `block` when it was made from
   // `text`; nothing otherwise.
   const Encoding* Find(std::size_t block, std::size_t index, std::string_view text) const;
-  void Store(std::size_t block, std::size_t index, Encoding encoding);
-  void Clear() { m_blocks.clear(); }
+  // Keeps `encoding` as string `index` of block `block`'s; gives it back.
+  const Encoding& Store(std::size_t block, std::size_t index, Encoding encoding);
 
  private:
   std::vector<std::vector<std::optional<Encoding>>> m_blocks;

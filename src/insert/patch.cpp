@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/app_error.h"
+#include "base/file_io.h"
 
 namespace romscriber {
 
@@ -406,6 +407,16 @@ std::string MakeBps(std::span<const std::uint8_t> original,
   PutLittleEndian(out, Crc32(modified.data(), modified.size()));
   PutLittleEndian(out, Crc32(out.data(), out.size()));
   return out;
+}
+
+void WriteRomAndPatches(std::span<const std::uint8_t> original, std::span<const std::uint8_t> modified,
+                        const std::filesystem::path& rom, const std::optional<std::filesystem::path>& ips,
+                        const std::optional<std::filesystem::path>& bps) {
+  const std::string ipsBytes = ips ? MakeIps(original, modified) : std::string();
+  const std::string bpsBytes = bps ? MakeBps(original, modified) : std::string();
+  WriteFileWhole(rom, {std::string_view(reinterpret_cast<const char*>(modified.data()), modified.size())});
+  if (ips) WriteFileWhole(*ips, {ipsBytes});
+  if (bps) WriteFileWhole(*bps, {bpsBytes});
 }
 
 }  // namespace romscriber

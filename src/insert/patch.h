@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -30,5 +32,12 @@ std::string MakeIps(std::span<const std::uint8_t> original, std::span<const std:
 // byte of each ROM for its hash chains, and their heads, 4 bytes a byte up to
 // 16 MiB each; ROMs of 4 GiB or more get no copies.
 std::string MakeBps(std::span<const std::uint8_t> original, std::span<const std::uint8_t> modified);
+
+// Writes `modified` to `rom` and, where a path is given, the IPS and BPS
+// patches from `original` to it, each file whole. Every patch is made before
+// any file is written, so a patch that cannot be made writes nothing.
+void WriteRomAndPatches(std::span<const std::uint8_t> original, std::span<const std::uint8_t> modified,
+                        const std::filesystem::path& rom, const std::optional<std::filesystem::path>& ips,
+                        const std::optional<std::filesystem::path>& bps);
 
 }  // namespace romscriber

@@ -49,15 +49,7 @@ int RunInsert(const InsertOptions& options, std::ostream& out, std::ostream& err
       return kExitFailed;
     }
 
-    // Every file is made before any is written, so a refusal writes nothing.
-    const std::span<const std::uint8_t> original = session.Rom();
-    const std::span<const std::uint8_t> modified(outcome.Rom);
-    const std::string ipsBytes = ips ? MakeIps(original, modified) : std::string();
-    const std::string bpsBytes = bps ? MakeBps(original, modified) : std::string();
-    WriteFileWhole(*rom, {std::string_view(reinterpret_cast<const char*>(outcome.Rom.data()),
-                                           outcome.Rom.size())});
-    if (ips) WriteFileWhole(*ips, {ipsBytes});
-    if (bps) WriteFileWhole(*bps, {bpsBytes});
+    WriteRomAndPatches(session.Rom(), outcome.Rom, *rom, ips, bps);
 
     std::int64_t changed = 0;
     for (const BlockReport& block : outcome.Blocks) {

@@ -35,8 +35,6 @@ struct StringRecord {
   int Line = 0;             // where a script reader found it, from 1
 
   bool Ended() const { return EndEntry >= 0; }
-  // The text an insertion writes: the translation when there is one.
-  const std::string& Text() const { return Translation.empty() ? Original : Translation; }
 };
 
 }  // namespace romscriber

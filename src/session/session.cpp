@@ -405,7 +405,12 @@ DumpPlan Session::PlanDump(const std::filesystem::path& folder, ScriptFormat for
     std::string text = WriteTsv(ScriptView{block.Settings->Name, carried.Lost});
     std::error_code ec;
     if (std::filesystem::exists(lost, ec)) {
-      std::string before = ReadWholeFile(lost);
+      std::string before;
+      try {
+        before = ReadWholeFile(lost);
+      } catch (const AppError& e) {
+        RethrowNamingFile(e, lost, "las traducciones perdidas del bloque " + block.Settings->Name);
+      }
       if (!before.empty() && before.back() != '\n') before += '\n';
       text = before + text.substr(text.find('\n') + 1);
     }
@@ -519,23 +524,16 @@ Measurement Measurer::Measure(std::size_t block, std::size_t index, std::string_
   return m;
 }
 
-TextEncoder& Measurer::EncoderOf(const CompiledTable& table) {
-  auto it = m_encoders.find(&table);
-  if (it == m_encoders.end()) it = m_encoders.emplace(&table, TextEncoder(table)).first;
-  return it->second;
-}
-
 std::vector<int> Measurer::Widths(std::size_t block, std::string_view text) {
   const SessionBlock& b = m_session->Blocks()[block];
   std::string bytes;
-  if (EncoderOf(b.Table->Table).EncodeAppend(text, bytes)) {
-    std::vector<int> widths(1, 0);
-    for (const char c : text) {
-      if (c == '\n') {
-        widths.push_back(0);
-      } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-        ++widths.back();
-      }
+  if (m_encoders.Of(b.Table->Table).EncodeAppend(text, bytes)) {
+    std::vector<int> widths;
+    for (std::size_t from = 0;;) {
+      const std::size_t end = text.find('\n', from);
+      widths.push_back(static_cast<int>(CodePoints(text.substr(from, end - from))));
+      if (end == std::string_view::npos) break;
+      from = end + 1;
     }
     return widths;
   }
@@ -595,9 +593,8 @@ Measurement Measurer::MeasureText(std::size_t block, std::size_t index,
   const EncodeCache::Encoding* found = m_cache.Find(block, index, text.Text);
   if (!found) {
     EncodeCache::Encoding encoding{text.Text, {}, {}};
-    encoding.Failure = EncoderOf(b.Table->Table).EncodeAppend(text.Text, encoding.Bytes);
-    m_cache.Store(block, index, std::move(encoding));
-    found = m_cache.Find(block, index, text.Text);
+    encoding.Failure = m_encoders.Of(b.Table->Table).EncodeAppend(text.Text, encoding.Bytes);
+    found = &m_cache.Store(block, index, std::move(encoding));
   }
   m.Failure = found->Failure;
   if (m.Failure) {
@@ -609,6 +606,14 @@ Measurement Measurer::MeasureText(std::size_t block, std::size_t index,
       *b.Table, std::span(reinterpret_cast<const std::uint8_t*>(found->Bytes.data()),
                           found->Bytes.size()));
   return m;
+}
+
+void WriteDumpPlan(const std::filesystem::path& folder, const DumpPlan& plan) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) ThrowSystemError(ec, true);
+  for (const auto& [path, text] : plan.Files)
+    WriteFileWhole(path, {text});
 }
 
 }  // namespace romscriber

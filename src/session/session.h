@@ -12,6 +12,8 @@
 //   ReadScripts      the translations of a folder's scripts, checked against
 //                    the strings and merged into them
 //   ScriptFiles      every block's script in a format, ready to be written
+//   PlanDump / WriteDumpPlan  a project dump's files (refusing to replace
+//                    translations, or carrying them over), then written
 //   CarryOver        an old script's translations onto the strings at the
 //                    same offsets (a re-dump with --update)
 //   Measurer         a text's bytes as inserted, its lines' widths, where it
@@ -96,6 +98,10 @@ struct DumpPlan {
   std::vector<std::vector<std::string>> Warnings;  // by block: its dump's, then its carrying over's
   std::vector<std::int64_t> Kept;                  // by block: translations carried over
 };
+
+// Makes `folder` when missing and writes the plan's files, each whole, in
+// their order.
+void WriteDumpPlan(const std::filesystem::path& folder, const DumpPlan& plan);
 
 // What carrying an old script over did to one block.
 struct CarriedOver {
@@ -220,11 +226,10 @@ class Measurer {
     bool Unchanged = true;
   };
 
-  TextEncoder& EncoderOf(const CompiledTable& table);
 
   const Session* m_session;
   EncodeCache m_cache;
-  std::map<const CompiledTable*, TextEncoder> m_encoders;
+  Encoders m_encoders;
   std::vector<std::vector<Standing>> m_standing;          // by block and string
   std::vector<std::optional<std::vector<Piece>>> m_space;  // by block, once made
 };
