@@ -122,6 +122,15 @@ struct Generated {
   QString Rom;
 };
 
+// A file's modification time (nanoseconds) and size, or nothing when it
+// cannot be read.
+std::optional<FileStamp> StampOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileStamp{static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                   static_cast<std::int64_t>(st.st_size)};
+}
+
 // Every file of `files`, each whole, in order, into `folder` (made when
 // missing).
 void WriteAll(const fs::path& folder, const std::vector<ScriptFile>& files) {
@@ -154,7 +163,6 @@ StudioWindow::StudioWindow(Asker& asker, QWidget* parent) : QMainWindow(parent),
   BuildMenus();
   m_watcher = new QFileSystemWatcher(this);
   connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
-    m_diskChanged = true;
     if (isActiveWindow()) QMetaObject::invokeMethod(this, [this] { CheckScriptsOnDisk(); }, Qt::QueuedConnection);
   });
   connect(&m_undo, &QUndoStack::cleanChanged, this, [this](bool clean) {
@@ -336,7 +344,7 @@ void StudioWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(tr("&Archivo"));
   add(file, tr("&Nuevo proyecto…"), QKeySequence::New, [this] { NewProject(); });
   add(file, tr("&Abrir proyecto…"), QKeySequence::Open, [this] { AskOpenProject(); });
-  m_saveAction = add(file, tr("&Guardar"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { Save(); });
+  add(file, tr("&Guardar"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { Save(); });
   add(file, tr("&Volcar de nuevo"), QKeySequence(), [this] { Redump(); });
   file->addSeparator();
   add(file, tr("&Salir"), QKeySequence::Quit, [this] { close(); });
@@ -557,7 +565,7 @@ void StudioWindow::NextUntranslated() {
   const std::size_t blocks = m_bench->BlockCount();
   const int startBlock = std::max(0, CurrentBlock());
   int from = CurrentString() + 1;
-  for (std::size_t step = 0; step <= blocks; ++step) {
+  for (std::size_t step = 0; blocks > 0 && step <= blocks; ++step) {
     const std::size_t b = (static_cast<std::size_t>(startBlock) + step) % blocks;
     const std::size_t n = m_bench->Block(b).Strings.size();
     for (std::size_t i = static_cast<std::size_t>(std::max(0, from)); i < n; ++i) {
@@ -864,13 +872,7 @@ void StudioWindow::GenerateRom(std::function<void(const QString&)> done) {
               g->Refusals = outcome.Refusals;
               return g;
             }
-            // Every file is made before any is written: a refusal writes nothing.
-            const std::string ipsBytes = ips ? MakeIps(copy->Rom(), outcome.Rom) : std::string();
-            const std::string bpsBytes = bps ? MakeBps(copy->Rom(), outcome.Rom) : std::string();
-            WriteFileWhole(romPath, {std::string_view(reinterpret_cast<const char*>(outcome.Rom.data()),
-                                                      outcome.Rom.size())});
-            if (ips) WriteFileWhole(*ips, {ipsBytes});
-            if (bps) WriteFileWhole(*bps, {bpsBytes});
+            WriteRomAndPatches(copy->Rom(), outcome.Rom, romPath, ips, bps);
             for (const BlockReport& r : outcome.Blocks) {
               g->Changed += r.Changed;
               g->Warnings.insert(g->Warnings.end(), r.Warnings.begin(), r.Warnings.end());
@@ -928,8 +930,10 @@ void StudioWindow::ShowRefusals() {
   }
   list->resizeColumnsToContents();
   layout->addWidget(list);
-  connect(list, &QTableWidget::cellActivated, this, [this](int row, int) {
-    const ShownRefusal& r = m_refusals[static_cast<std::size_t>(row)];
+  // The dialog stays open while the translator works: it keeps its own
+  // list, which a later generation does not change.
+  connect(list, &QTableWidget::cellActivated, this, [this, refusals = m_refusals](int row, int) {
+    const ShownRefusal& r = refusals[static_cast<std::size_t>(row)];
     for (std::size_t b = 0; m_bench && b < m_bench->BlockCount(); ++b)
       if (Utf8(m_bench->Block(b).Settings->Name) == r.Block && r.Id >= 0)
         SelectString(static_cast<int>(b), r.Id);
@@ -945,8 +949,9 @@ void StudioWindow::ShowRelativeSearch() {
   // The project's ROM; without a project, a ROM the translator names.
   std::shared_ptr<const std::vector<std::uint8_t>> rom;
   if (m_bench) {
-    const std::span<const std::uint8_t> bytes = m_bench->GetSession().Rom();
-    rom = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+    // The session's own bytes, kept alive by the dialog as long as it needs them.
+    const std::shared_ptr<const ProjectImage>& image = m_bench->GetSession().Image();
+    rom = std::shared_ptr<const std::vector<std::uint8_t>>(image, &image->Rom);
   } else {
     const QString file = m_asker.FileToOpen(this, tr("ROM en la que buscar"), tr("ROM (*.*)"));
     if (file.isEmpty()) return;
@@ -972,16 +977,8 @@ void StudioWindow::ShowPointerSearch() {
                                    m_projectFile, m_asker, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   // The project has a block more: opened again, its translations saved first.
-  connect(dialog, &PointerDialog::ProjectChanged, this, [this] {
-    const auto reopen = [this] { OpenProject(m_projectFile); };
-    if (m_undo.isClean()) {
-      reopen();
-    } else {
-      Save([reopen](bool saved) {
-        if (saved) reopen();
-      });
-    }
-  });
+  connect(dialog, &PointerDialog::ProjectChanged, this,
+          [this] { SaveThen([this] { OpenProject(m_projectFile); }); });
   dialog->show();
 }
 
@@ -1024,11 +1021,7 @@ void StudioWindow::Redump() {
             auto opened = std::make_shared<Opened>();
             auto session = std::make_unique<Session>(Session::Open(project, {}));
             const DumpPlan plan = session->PlanDump(folder, format, true);
-            std::error_code ec;
-            fs::create_directories(folder, ec);
-            if (ec) ThrowSystemError(ec, true);
-            for (const auto& [path, text] : plan.Files)
-              WriteFileWhole(path, {text});
+            WriteDumpPlan(folder, plan);
             for (const auto& w : plan.Warnings)
               opened->Warnings += static_cast<std::int64_t>(w.size());
             session->ReadScripts(folder, false);
@@ -1048,27 +1041,35 @@ void StudioWindow::Redump() {
         });
   };
   // The scripts on disk are what a re-dump carries over.
-  if (!m_undo.isClean()) {
-    Save([run](bool saved) {
-      if (saved) run();
-    });
-  } else {
-    run();
+  SaveThen(run);
+}
+
+void StudioWindow::SaveThen(std::function<void()> next) {
+  if (m_undo.isClean()) {
+    next();
+    return;
   }
+  Save([next = std::move(next)](bool saved) {
+    if (saved) next();
+  });
+}
+
+bool StudioWindow::SettleUnsaved(const std::function<void()>& retry) {
+  if (m_undo.isClean()) return true;
+  switch (m_asker.UnsavedChanges(this)) {
+    case Asker::Answer::kCancel:
+      return false;
+    case Asker::Answer::kSave:
+      SaveThen(retry);
+      return false;
+    case Asker::Answer::kDiscard:
+      return true;
+  }
+  return false;
 }
 
 void StudioWindow::NewProject() {
-  if (m_busy) return;
-  if (!m_undo.isClean()) {
-    const Asker::Answer answer = m_asker.UnsavedChanges(this);
-    if (answer == Asker::Answer::kCancel) return;
-    if (answer == Asker::Answer::kSave) {
-      Save([this](bool saved) {
-        if (saved) NewProject();
-      });
-      return;
-    }
-  }
+  if (m_busy || !SettleUnsaved([this] { NewProject(); })) return;
   const std::optional<NewProjectChoice> choice = m_asker.NewProjectSettings(this);
   if (!choice) return;
   try {
@@ -1079,26 +1080,11 @@ void StudioWindow::NewProject() {
     m_asker.Inform(this, tr("Nuevo proyecto"), Utf8(e.Description()));
     return;
   }
-  m_undo.clear();
   OpenProject(choice->File);
 }
 
 void StudioWindow::AskOpenProject() {
-  if (m_busy) return;
-  if (!m_undo.isClean()) {
-    const Asker::Answer answer = m_asker.UnsavedChanges(this);
-    if (answer == Asker::Answer::kCancel) return;
-    if (answer == Asker::Answer::kSave) {
-      Save([this](bool saved) {
-        if (saved) {
-          m_undo.clear();
-          AskOpenProject();
-        }
-      });
-      return;
-    }
-    m_undo.clear();
-  }
+  if (m_busy || !SettleUnsaved([this] { AskOpenProject(); })) return;
   const QString file = m_asker.ProjectToOpen(this);
   if (!file.isEmpty()) OpenProject(file);
 }
@@ -1108,7 +1094,6 @@ void StudioWindow::AskOpenProject() {
 void StudioWindow::Stamp() {
   m_stamps.clear();
   if (!m_watcher->files().isEmpty()) m_watcher->removePaths(m_watcher->files());
-  m_diskChanged = false;
   if (!m_bench || !m_scripts) return;
   QStringList watched;
   for (std::size_t b = 0; b < m_bench->BlockCount(); ++b) {
@@ -1120,10 +1105,9 @@ void StudioWindow::Stamp() {
       }
     }();
     if (!found) continue;
-    struct stat st {};
-    if (::stat(found->c_str(), &st) != 0) continue;
-    m_stamps[found->string()] = {static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-                                 static_cast<std::int64_t>(st.st_size)};
+    const std::optional<FileStamp> stamp = StampOf(found->string());
+    if (!stamp) continue;
+    m_stamps[found->string()] = *stamp;
     watched << Display(*found);
   }
   if (!watched.isEmpty()) m_watcher->addPaths(watched);
@@ -1132,15 +1116,8 @@ void StudioWindow::Stamp() {
 void StudioWindow::CheckScriptsOnDisk() {
   if (!m_bench || m_busy || m_stamps.empty()) return;
   bool changed = false;
-  for (const auto& [path, stamp] : m_stamps) {
-    struct stat st {};
-    const bool gone = ::stat(path.c_str(), &st) != 0;
-    const std::pair<std::int64_t, std::int64_t> now = {
-        gone ? -1 : static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-        gone ? -1 : static_cast<std::int64_t>(st.st_size)};
-    changed = changed || now != stamp;
-  }
-  m_diskChanged = false;
+  for (const auto& [path, stamp] : m_stamps)
+    changed = changed || StampOf(path) != stamp;
   if (!changed) return;
   const bool reload = m_asker.Confirm(
       this, tr("Guiones cambiados"),

@@ -50,6 +50,9 @@ struct ShownRefusal {
   QString Why;
 };
 
+// A script file as last read or written: modification time and size.
+using FileStamp = std::pair<std::int64_t, std::int64_t>;
+
 class StudioWindow : public QMainWindow {
   Q_OBJECT
 
@@ -117,15 +120,19 @@ class StudioWindow : public QMainWindow {
   void CheckScriptsOnDisk();
   void Stamp();
   bool EnsureScriptsSettings();
+  // Runs `next` once the translations are saved: at once when nothing is
+  // unsaved, after a save that succeeds otherwise.
+  void SaveThen(std::function<void()> next);
+  // Whether unsaved translations may be left behind now: true when there are
+  // none or the translator discards them; a save runs `retry` after it.
+  bool SettleUnsaved(const std::function<void()>& retry);
 
   Asker& m_asker;
   std::shared_ptr<Workbench> m_bench;
   QString m_projectFile;
   std::optional<std::filesystem::path> m_scripts;
   std::optional<ScriptFormat> m_format;
-  // Each script file as last read or written: modification time and size.
-  std::map<std::string, std::pair<std::int64_t, std::int64_t>> m_stamps;
-  bool m_diskChanged = false;
+  std::map<std::string, FileStamp> m_stamps;  // each script file, by path
   bool m_busy = false;
   bool m_closeAfterWork = false;
   std::vector<ShownRefusal> m_refusals;
@@ -145,7 +152,6 @@ class StudioWindow : public QMainWindow {
   QLabel* m_status;
   QProgressBar* m_progress;
   QFileSystemWatcher* m_watcher;
-  QAction* m_saveAction = nullptr;
 };
 
 }  // namespace romscriber::studio

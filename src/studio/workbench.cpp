@@ -87,7 +87,6 @@ std::vector<std::size_t> Workbench::SetTranslation(std::size_t b, std::size_t i,
   StringRecord& r = m_session->Blocks()[b].Strings[i];
   r.Translation = text;
   if (fuzzy) r.Fuzzy = *fuzzy;
-  m_modified = true;
   Measure(b, i);
   std::vector<std::size_t> changed = Refit(b);
   changed.push_back(i);

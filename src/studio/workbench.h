@@ -74,10 +74,6 @@ class Workbench {
   // Measures every string again (after the translations were replaced).
   void Remeasure();
 
-  // Whether any translation changed since the session was opened or saved.
-  bool Modified() const { return m_modified; }
-  void SetModified(bool modified) { m_modified = modified; }
-
  private:
   void Measure(std::size_t b, std::size_t i);
   State Judge(std::size_t b, std::size_t i, bool fits) const;
@@ -90,7 +86,6 @@ class Workbench {
   std::vector<std::vector<Standing>> m_standing;
   std::vector<std::vector<bool>> m_fits;
   std::vector<BlockTotals> m_totals;
-  bool m_modified = false;
 };
 
 }  // namespace romscriber::studio

@@ -148,10 +148,37 @@ class StudioWindowTest : public QObject {
     search->setText(QStringLiteral("^Un men.*largo"));
     QCOMPARE(strings->model()->rowCount(), 1);
     search->clear();
+    // Another project: the edits are let go only when one opens; a choice
+    // of file cancelled after "discard" leaves them unsaved, as they are.
+    asker.Unsaved = Asker::Answer::kDiscard;
+    asker.Project.clear();
+    for (QAction* a : window.findChildren<QAction*>())
+      if (a->text().remove(QLatin1Char('&')) == QStringLiteral("Abrir proyecto…")) a->trigger();
+    QVERIFY(asker.Asked.contains(QStringLiteral("open")));
+    QVERIFY(!window.Undo().isClean());
+    QCOMPARE(window.Bench()->String(1, 0).Translation,
+             std::string("Un menú mucho más largo que el original<fin>"));
+    asker.Unsaved = Asker::Answer::kCancel;
+    asker.Asked.clear();
     window.close();  // unsaved changes: asked, and cancelled
     QVERIFY(asker.Asked.contains(QStringLiteral("unsaved")));
     QVERIFY(window.isVisible());
     asker.Unsaved = Asker::Answer::kDiscard;
+  }
+
+  void AProjectWithoutBlocksOpensAndHasNothingToTranslate() {
+    ScriptedAsker asker;
+    StudioWindow window(asker);
+    window.show();
+    const QString file = Sample("no-blocks");
+    std::string text = ReadWholeFile(fs::path(file.toStdString()));
+    text.erase(text.find("[[block]]"));
+    WriteFileWhole(fs::path(file.toStdString()), {text});
+    QVERIFY(Open(window, file));
+    QCOMPARE(window.Bench()->BlockCount(), std::size_t{0});
+    for (QAction* a : window.findChildren<QAction*>())
+      if (a->text().remove(QLatin1Char('&')) == QStringLiteral("Siguiente sin traducir")) a->trigger();
+    QCOMPARE(window.StatusText(), QStringLiteral("No queda ningún texto sin traducir."));
   }
 
   void ReplaceWrapAndPasteAreEachOneStep() {
