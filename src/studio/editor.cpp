@@ -29,6 +29,9 @@ int UnitOfCharacter(const QString& text, int n) {
 TextHighlighter::TextHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {}
 
 void TextHighlighter::SetTokens(const QStringList& tokens) {
+  // Strings of one block share their tokens: the text shown next is
+  // highlighted as it is set.
+  if (tokens == m_tokens) return;
   m_tokens = tokens;
   rehighlight();
 }

@@ -428,9 +428,10 @@ void StudioWindow::ShowString() {
   }
   const StringRecord& s = m_bench->String(static_cast<std::size_t>(b), static_cast<std::size_t>(i));
   const QStringList tokens = TokensOf(m_bench->Block(static_cast<std::size_t>(b)).Table->Table);
-  m_original->setPlainText(Utf8(s.Original));
+  // The tokens first, so that each text is highlighted once, as it is set.
   if (auto* h = m_original->document()->findChild<TextHighlighter*>()) h->SetTokens(tokens);
   m_translation->Highlighter()->SetTokens(tokens);
+  m_original->setPlainText(Utf8(s.Original));
   m_translation->Show(Utf8(s.Translation));
   UpdateMeter();
 }
