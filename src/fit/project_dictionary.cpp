@@ -21,13 +21,10 @@ std::string CannotEncode(const std::string& block, int id, const EncodeFailure& 
 
 ProjectDictionary BuildProjectDictionary(const Session& session, const DictionaryRequest& request,
                                          const SearchControl& control) {
+  // The blocks' tables are these same tables, and no two share a name.
   const OpenedTable* opened = nullptr;
-  for (const SessionBlock& b : session.Blocks())
-    if (b.Table->Settings->Name == request.Table) opened = b.Table;
-  if (opened == nullptr) {
-    for (const OpenedTable& t : session.Image()->Tables)
-      if (t.Settings->Name == request.Table) opened = &t;
-  }
+  for (const OpenedTable& t : session.Image()->Tables)
+    if (t.Settings->Name == request.Table) opened = &t;
   if (opened == nullptr)
     throw AppError(kErrBadSetting, "El proyecto no tiene la tabla «" + request.Table + "».");
   const CompiledTable& table = opened->Table;
