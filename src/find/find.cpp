@@ -29,17 +29,10 @@ std::vector<std::uint8_t> ReadRom(const std::string& path) {
   }
 }
 
-// A hex offset as typed: hex digits, with or without 0x.
-std::optional<std::int64_t> HexOption(std::string_view text) {
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-    text.remove_prefix(2);
-  return ParseHexNumber(text);
-}
-
 // A number as the project file writes one: decimal, or hex after 0x.
 std::optional<std::int64_t> NumberOption(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-    return HexOption(text);
+    return ParseHexOffset(text);
   if (text.empty() || text.size() > 15) return std::nullopt;
   std::int64_t value = 0;
   for (const char c : text) {
@@ -156,9 +149,9 @@ int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std
   const bool extended = options.TableFormat == "extended";
   if (options.MinLength < 1) return PrintRefusal(err, "--min-length debe ser 1 o más.");
   std::optional<std::int64_t> start, end;
-  if (options.Start && !(start = HexOption(*options.Start)))
+  if (options.Start && !(start = ParseHexOffset(*options.Start)))
     return PrintRefusal(err, "El offset inicial debe ser hexadecimal: " + *options.Start);
-  if (options.End && !(end = HexOption(*options.End)))
+  if (options.End && !(end = ParseHexOffset(*options.End)))
     return PrintRefusal(err, "El offset final debe ser hexadecimal: " + *options.End);
   try {
     const std::vector<std::uint8_t> rom = ReadRom(options.Rom);
