@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "hex/hex.h"
+#include "project/project_text.h"
 
 namespace romscriber {
 
@@ -691,8 +692,8 @@ std::string BlockStanza(const PointerCandidate& candidate, std::string_view tabl
   }
   if (m.Header != 0) map += ", header = " + std::to_string(m.Header);
   const std::string add = p.Add < 0 ? std::to_string(p.Add) : p.Add == 0 ? "0" : hex(p.Add);
-  return map + "\n[[block]]\nname = \"punteros_" + OffsetHex(p.Offset) + "\"\ntable = \"" +
-         std::string(table) + "\"\npointers = { offset = " + hex(p.Offset) +
+  return map + "\n[[block]]\nname = \"punteros_" + OffsetHex(p.Offset) +
+         "\"\ntable = " + TomlString(table) + "\npointers = { offset = " + hex(p.Offset) +
          ", count = " + std::to_string(p.Count) + ", size = " + std::to_string(p.Size) +
          ", endian = \"" + (p.Order == Endian::kBig ? "big" : "little") +
          "\", stride = " + std::to_string(p.Stride != 0 ? p.Stride : p.Size) + ", add = " + add +
