@@ -59,7 +59,7 @@ std::string OneLine(std::string_view text) {
   return out;
 }
 
-// The strings of one block of a project, the project's map and its first
+// The strings of one block of a project, the project's map and the block's
 // table's name. The one place that opens a project.
 struct ProjectTargets {
   MapSettings Map;
@@ -80,7 +80,7 @@ ProjectTargets TargetsOfBlock(const std::filesystem::path& file, const std::stri
   }
   ProjectTargets out;
   out.Map = session.Settings().Map;
-  out.Table = session.Settings().Tables.empty() ? "main" : session.Settings().Tables.front().Name;
+  out.Table = chosen->Settings->Table;
   for (const StringRecord& s : chosen->Strings) out.Offsets.push_back(s.Offset);
   return out;
 }
@@ -92,6 +92,10 @@ int RunRelative(const RelativeOptions& options, const std::atomic<bool>& stop, s
   if (options.Endian != "little" && options.Endian != "big")
     return PrintRefusal(err, "El orden de bytes debe ser little o big: " + options.Endian);
   if (options.Hit < 0) return PrintRefusal(err, "--hit debe ser 0 o más.");
+  if (options.Table && SameFile(*options.Table, options.Rom)) {
+    return PrintRefusal(err, "Error: " + *options.Table +
+                                 " es la ROM, que no se cambia; elija otro nombre para la tabla.");
+  }
   try {
     const RelativeQuery query =
         ParseRelativeQuery(options.Text, options.Kana, options.Width,
@@ -167,7 +171,7 @@ int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std
       return PrintRefusal(err, "El offset final (" + OffsetHex(last) +
                                    ") es menor que el inicial (" + OffsetHex(first) + ").");
     }
-    const auto warn = [&](const std::string& warning) { err << warning << '\n'; };
+    const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
     CompiledTable table = [&] {
       try {
         if (extended) {
@@ -303,7 +307,7 @@ int RunPointerSearch(const PointerOptions& options, const std::atomic<bool>& sto
         }
       }
     } else {
-      const auto warn = [&](const std::string& warning) { err << warning << '\n'; };
+      const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
       ProjectTargets fromProject = TargetsOfBlock(*options.Project, *options.Block, warn);
       search.Maps = {fromProject.Map};
       table = fromProject.Table;
