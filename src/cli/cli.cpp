@@ -26,6 +26,15 @@ const std::atomic<bool>& StopOnInterrupt() {
   return g_interrupted;
 }
 
+SearchControl ControlOf(const std::atomic<bool>& stop, ProgressLine& line, std::string label) {
+  SearchControl control;
+  control.Stop = &stop;
+  control.Progress = [&line, label = std::move(label)](double done) {
+    line.DrawShare(label, done);
+  };
+  return control;
+}
+
 bool ProgressLine::Due() const {
   return m_enabled && (!m_drawn || std::chrono::steady_clock::now() - m_last >=
                                        std::chrono::milliseconds(250));

@@ -6,8 +6,10 @@
 //   SpanishHelp      CLI11's help texts in Spanish, --help and --version
 //   ParseArguments   the exit code when the program ends while parsing
 //   ExitForError     prints an AppError as "Error: ..." and gives its exit code
+//   PrintRefusal     prints a refusal (with or without the hint to --help), exit 2
 //   StopOnInterrupt  Ctrl+C sets a stop flag instead of ending the program
 //   ProgressLine     a line redrawn in place on a terminal, four times a second
+//   ControlOf        a search's stop flag and its progress drawn on such a line
 //   Thousands        "12.345", as Spanish writes numbers
 //   TableOptionsRefusal  --table-format and --table-encoding that cannot go together
 #pragma once
@@ -23,6 +25,7 @@
 #include <string>
 
 #include "base/app_error.h"
+#include "discover/search_control.h"
 
 namespace romscriber {
 
@@ -38,6 +41,19 @@ enum ExitCode : int {
 inline int ExitForError(std::ostream& err, const AppError& e) {
   err << "Error: " << e.Description() << '\n';
   return e.Number() == kErrBadSetting ? kExitRefused : kExitFailed;
+}
+
+// Prints `message` on a line of its own and gives kExitRefused.
+inline int PrintRefusal(std::ostream& err, const std::string& message) {
+  err << message << '\n';
+  return kExitRefused;
+}
+
+// The same, with "Use --help para ver el uso." on the next line: for a
+// refusal that the usage explains.
+inline int PrintRefusalWithHelp(std::ostream& err, const std::string& message) {
+  err << message << "\nUse --help para ver el uso.\n";
+  return kExitRefused;
 }
 
 // A formatter whose usage lines are given rather than made from the options,
@@ -111,6 +127,10 @@ class ProgressLine {
   bool m_drawn = false;
   std::chrono::steady_clock::time_point m_last;
 };
+
+// A search stopped by `stop`, its progress drawn on `line` as "label: 45%";
+// `line` must outlive the search.
+SearchControl ControlOf(const std::atomic<bool>& stop, ProgressLine& line, std::string label);
 
 // "12.345" (and "-12.345"): digits in groups of three, as Spanish writes them.
 std::string Thousands(std::int64_t n);

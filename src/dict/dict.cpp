@@ -1,8 +1,6 @@
 #include "dict/dict.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 
 #include "base/app_error.h"
@@ -40,11 +38,6 @@ std::string Bytes(const BlockDictionaryBytes& b) {
          Thousands(b.Before - b.After) + " menos)";
 }
 
-int Refuse(std::ostream& err, const std::string& message) {
-  err << message << "\nUse --help para ver el uso.\n";
-  return kExitRefused;
-}
-
 }  // namespace
 
 int RunDict(const DictOptions& options, const std::atomic<bool>& stop, std::ostream& out,
@@ -52,15 +45,19 @@ int RunDict(const DictOptions& options, const std::atomic<bool>& stop, std::ostr
   // The options first, before any file is read.
   const auto codes = ParseCodeList(options.Codes);
   if (!codes)
-    return Refuse(err, "--codes: «" + options.Codes +
-                           "» no es una lista de códigos de un byte en hexadecimal (80-BF, o 80-8F,A0).");
+    return PrintRefusalWithHelp(
+        err, "--codes: «" + options.Codes +
+                 "» no es una lista de códigos de un byte en hexadecimal (80-BF, o 80-8F,A0).");
   if (options.MaxLength < 2 || options.MaxLength > kMaxDictionaryLength)
-    return Refuse(err, "--max-length: una entrada del diccionario da de 2 a " +
-                           std::to_string(kMaxDictionaryLength) + " letras de la tabla.");
+    return PrintRefusalWithHelp(err, "--max-length: una entrada del diccionario da de 2 a " +
+                                         std::to_string(kMaxDictionaryLength) +
+                                         " letras de la tabla.");
   const auto pad = ParseHexNumber(options.Pad, 2);
-  if (!pad) return Refuse(err, "--pad: «" + options.Pad + "» no es un byte en hexadecimal (00 a FF).");
+  if (!pad)
+    return PrintRefusalWithHelp(
+        err, "--pad: «" + options.Pad + "» no es un byte en hexadecimal (00 a FF).");
   if (options.Out && options.Data && SameFile(*options.Out, *options.Data))
-    return Refuse(err, "--out y --data nombran el mismo archivo.");
+    return PrintRefusalWithHelp(err, "--out y --data nombran el mismo archivo.");
 
   const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
   try {
@@ -73,20 +70,21 @@ int RunDict(const DictOptions& options, const std::atomic<bool>& stop, std::ostr
       for (const ProjectTable& t : project.Tables)
         ofProject = ofProject || SameFile(*path, t.File);
       if (ofProject)
-        return Refuse(err, "Error: " + path->string() +
-                               " es un archivo del proyecto, que no se cambia; elija otro nombre para la salida.");
+        return PrintRefusalWithHelp(
+            err,
+            "Error: " + path->string() +
+                " es un archivo del proyecto, que no se cambia; elija otro nombre para la salida.");
     }
     const std::optional<std::filesystem::path> scripts = options.Scripts ? options.Scripts : project.Scripts;
     if (!scripts)
-      return Refuse(err, "Falta --scripts: el proyecto no dice la carpeta de los guiones (scripts).");
+      return PrintRefusalWithHelp(
+          err, "Falta --scripts: el proyecto no dice la carpeta de los guiones (scripts).");
     session.ReadScripts(*scripts, false);
 
     ProgressLine line(err, progress);
-    SearchControl control;
-    control.Stop = &stop;
-    control.Progress = [&line](double done) { line.DrawShare("diccionario", done); };
-    const ProjectDictionary d =
-        BuildProjectDictionary(session, {options.Table, options.Blocks, {*codes, options.MaxLength}}, control);
+    const ProjectDictionary d = BuildProjectDictionary(
+        session, {options.Table, options.Blocks, {*codes, options.MaxLength}},
+        ControlOf(stop, line, "diccionario"));
     line.Erase();
     if (d.Stopped) {
       err << "Detenido: no se ha escrito nada.\n";
@@ -98,8 +96,9 @@ int RunDict(const DictOptions& options, const std::atomic<bool>& stop, std::ostr
       return kExitFailed;
     }
     if (d.Taken.size() + d.Raw.size() == codes->size())
-      return Refuse(err, "--codes: la tabla ya usa todos esos códigos, o están sueltos en los textos (" +
-                             CodeList(*codes) + ").");
+      return PrintRefusalWithHelp(
+          err, "--codes: la tabla ya usa todos esos códigos, o están sueltos en los textos (" +
+                   CodeList(*codes) + ").");
 
     // Every file is made before any is written.
     const std::string lines = TableLines(d.Entries);

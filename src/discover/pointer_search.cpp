@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "hex/hex.h"
+#include "project/project_text.h"
 
 namespace romscriber {
 
@@ -691,8 +692,8 @@ std::string BlockStanza(const PointerCandidate& candidate, std::string_view tabl
   }
   if (m.Header != 0) map += ", header = " + std::to_string(m.Header);
   const std::string add = p.Add < 0 ? std::to_string(p.Add) : p.Add == 0 ? "0" : hex(p.Add);
-  return map + "\n[[block]]\nname = \"punteros_" + OffsetHex(p.Offset) + "\"\ntable = \"" +
-         std::string(table) + "\"\npointers = { offset = " + hex(p.Offset) +
+  return map + "\n[[block]]\nname = \"punteros_" + OffsetHex(p.Offset) +
+         "\"\ntable = " + TomlString(table) + "\npointers = { offset = " + hex(p.Offset) +
          ", count = " + std::to_string(p.Count) + ", size = " + std::to_string(p.Size) +
          ", endian = \"" + (p.Order == Endian::kBig ? "big" : "little") +
          "\", stride = " + std::to_string(p.Stride != 0 ? p.Stride : p.Size) + ", add = " + add +
@@ -702,10 +703,9 @@ std::string BlockStanza(const PointerCandidate& candidate, std::string_view tabl
 std::vector<std::int64_t> ParseTargets(std::string_view text, const std::string& fileName) {
   std::vector<std::int64_t> out;
   ForEachLine(text, [&](std::string_view line, int number) {
-    std::string_view row = Trim(line);
+    const std::string_view row = Trim(line);
     if (row.empty() || row.front() == '#') return;
-    if (row.size() > 2 && row[0] == '0' && (row[1] == 'x' || row[1] == 'X')) row.remove_prefix(2);
-    const auto value = ParseHexNumber(row);
+    const auto value = ParseHexOffset(row);
     if (!value) {
       throw AppError::At(kErrBadInput, {fileName, number},
                          "se esperaba un offset hexadecimal por línea (como 1A2B0), no «" +
@@ -716,6 +716,12 @@ std::vector<std::int64_t> ParseTargets(std::string_view text, const std::string&
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
   return out;
+}
+
+std::optional<std::int64_t> ParseHexOffset(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    text.remove_prefix(2);
+  return ParseHexNumber(text);
 }
 
 }  // namespace romscriber

@@ -7,6 +7,7 @@
 //   FindPointerTables   the candidates, best first
 //   BlockStanza         a candidate as a [[block]] of a project file
 //   ParseTargets        the text of a targets file: hex offsets, one a line
+//   ParseHexOffset      one offset as a person types it: hex, 0x or not
 //
 // A pointer reaches a target when its address (its value plus the add; for
 // 2-byte pointers with the bank of the table's first pointer above it, as
@@ -37,6 +38,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -105,5 +107,10 @@ std::string BlockStanza(const PointerCandidate& candidate, std::string_view tabl
 // once, ascending. AppError kErrBadInput naming `fileName` and the line for
 // anything else.
 std::vector<std::int64_t> ParseTargets(std::string_view text, const std::string& fileName);
+
+// An offset as the targets file and romscriber-find's options take one: 1
+// to 15 hex digits of either case, after "0x" or "0X" or not; nothing for
+// anything else.
+std::optional<std::int64_t> ParseHexOffset(std::string_view text);
 
 }  // namespace romscriber

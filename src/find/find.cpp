@@ -1,8 +1,6 @@
 #include "find/find.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <span>
 #include <vector>
@@ -22,19 +20,6 @@ namespace romscriber {
 
 namespace {
 
-// The search's progress on a terminal, "label: 45%".
-SearchControl ControlOf(const std::atomic<bool>& stop, ProgressLine& line, std::string label) {
-  SearchControl control;
-  control.Stop = &stop;
-  control.Progress = [&line, label = std::move(label)](double done) { line.DrawShare(label, done); };
-  return control;
-}
-
-int Refuse(std::ostream& err, const std::string& message) {
-  err << message << '\n';
-  return kExitRefused;
-}
-
 std::vector<std::uint8_t> ReadRom(const std::string& path) {
   try {
     const std::string bytes = ReadWholeFile(path);
@@ -44,17 +29,10 @@ std::vector<std::uint8_t> ReadRom(const std::string& path) {
   }
 }
 
-// A hex offset as typed: hex digits, with or without 0x.
-std::optional<std::int64_t> HexOption(std::string_view text) {
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-    text.remove_prefix(2);
-  return ParseHexNumber(text);
-}
-
 // A number as the project file writes one: decimal, or hex after 0x.
 std::optional<std::int64_t> NumberOption(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-    return HexOption(text);
+    return ParseHexOffset(text);
   if (text.empty() || text.size() > 15) return std::nullopt;
   std::int64_t value = 0;
   for (const char c : text) {
@@ -81,7 +59,7 @@ std::string OneLine(std::string_view text) {
   return out;
 }
 
-// The strings of one block of a project, the project's map and its first
+// The strings of one block of a project, the project's map and the block's
 // table's name. The one place that opens a project.
 struct ProjectTargets {
   MapSettings Map;
@@ -102,7 +80,7 @@ ProjectTargets TargetsOfBlock(const std::filesystem::path& file, const std::stri
   }
   ProjectTargets out;
   out.Map = session.Settings().Map;
-  out.Table = session.Settings().Tables.empty() ? "main" : session.Settings().Tables.front().Name;
+  out.Table = chosen->Settings->Table;
   for (const StringRecord& s : chosen->Strings) out.Offsets.push_back(s.Offset);
   return out;
 }
@@ -112,8 +90,12 @@ ProjectTargets TargetsOfBlock(const std::filesystem::path& file, const std::stri
 int RunRelative(const RelativeOptions& options, const std::atomic<bool>& stop, std::ostream& out,
                 std::ostream& err, bool progress) {
   if (options.Endian != "little" && options.Endian != "big")
-    return Refuse(err, "El orden de bytes debe ser little o big: " + options.Endian);
-  if (options.Hit < 0) return Refuse(err, "--hit debe ser 0 o más.");
+    return PrintRefusal(err, "El orden de bytes debe ser little o big: " + options.Endian);
+  if (options.Hit < 0) return PrintRefusal(err, "--hit debe ser 0 o más.");
+  if (options.Table && SameFile(*options.Table, options.Rom)) {
+    return PrintRefusal(err, "Error: " + *options.Table +
+                                 " es la ROM, que no se cambia; elija otro nombre para la tabla.");
+  }
   try {
     const RelativeQuery query =
         ParseRelativeQuery(options.Text, options.Kana, options.Width,
@@ -147,9 +129,9 @@ int RunRelative(const RelativeOptions& options, const std::atomic<bool>& stop, s
     }
     if (options.Table) {
       if (options.Hit >= static_cast<std::int64_t>(result.Hits.size())) {
-        return Refuse(err, "--hit " + std::to_string(options.Hit) + ": solo hay " +
-                               std::to_string(result.Hits.size()) +
-                               " resultados, numerados desde 0.");
+        return PrintRefusal(err, "--hit " + std::to_string(options.Hit) + ": solo hay " +
+                                     std::to_string(result.Hits.size()) +
+                                     " resultados, numerados desde 0.");
       }
       const RelativeHit& hit = result.Hits[static_cast<std::size_t>(options.Hit)];
       const std::string table = RelativeTableText(query, hit);
@@ -167,29 +149,29 @@ int RunRelative(const RelativeOptions& options, const std::atomic<bool>& stop, s
 int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std::ostream& out,
                   std::ostream& err, bool progress) {
   if (const auto refusal = TableOptionsRefusal(options.TableFormat, options.TableEncoding))
-    return Refuse(err, *refusal);
+    return PrintRefusal(err, *refusal);
   const bool extended = options.TableFormat == "extended";
-  if (options.MinLength < 1) return Refuse(err, "--min-length debe ser 1 o más.");
+  if (options.MinLength < 1) return PrintRefusal(err, "--min-length debe ser 1 o más.");
   std::optional<std::int64_t> start, end;
-  if (options.Start && !(start = HexOption(*options.Start)))
-    return Refuse(err, "El offset inicial debe ser hexadecimal: " + *options.Start);
-  if (options.End && !(end = HexOption(*options.End)))
-    return Refuse(err, "El offset final debe ser hexadecimal: " + *options.End);
+  if (options.Start && !(start = ParseHexOffset(*options.Start)))
+    return PrintRefusal(err, "El offset inicial debe ser hexadecimal: " + *options.Start);
+  if (options.End && !(end = ParseHexOffset(*options.End)))
+    return PrintRefusal(err, "El offset final debe ser hexadecimal: " + *options.End);
   try {
     const std::vector<std::uint8_t> rom = ReadRom(options.Rom);
     const auto size = static_cast<std::int64_t>(rom.size());
     const std::int64_t first = start.value_or(0);
     const std::int64_t last = end.value_or(size - 1);
     if (first >= size || last >= size) {
-      return Refuse(err, "El rango " + OffsetHex(first) + "-" + OffsetHex(last) +
-                             " se sale de la ROM, que tiene " + OffsetHex(size) +
-                             " bytes (hasta " + OffsetHex(size - 1) + ").");
+      return PrintRefusal(err, "El rango " + OffsetHex(first) + "-" + OffsetHex(last) +
+                                   " se sale de la ROM, que tiene " + OffsetHex(size) +
+                                   " bytes (hasta " + OffsetHex(size - 1) + ").");
     }
     if (first > last) {
-      return Refuse(err, "El offset final (" + OffsetHex(last) + ") es menor que el inicial (" +
-                             OffsetHex(first) + ").");
+      return PrintRefusal(err, "El offset final (" + OffsetHex(last) +
+                                   ") es menor que el inicial (" + OffsetHex(first) + ").");
     }
-    const auto warn = [&](const std::string& warning) { err << warning << '\n'; };
+    const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
     CompiledTable table = [&] {
       try {
         if (extended) {
@@ -236,23 +218,26 @@ int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std
 int RunPointerSearch(const PointerOptions& options, const std::atomic<bool>& stop,
                      std::ostream& out, std::ostream& err, bool progress) {
   if (options.Targets.has_value() == options.Project.has_value()) {
-    return Refuse(err,
-                  "Indique de dónde salen los textos: --targets ARCHIVO o --project PROYECTO "
-                  "--block BLOQUE (uno de los dos).");
+    return PrintRefusal(err,
+                        "Indique de dónde salen los textos: --targets ARCHIVO o --project PROYECTO "
+                        "--block BLOQUE (uno de los dos).");
   }
   if (options.Project.has_value() != options.Block.has_value())
-    return Refuse(err, "--project y --block van juntos: el bloque del proyecto da los textos.");
+    return PrintRefusal(err,
+                        "--project y --block van juntos: el bloque del proyecto da los textos.");
   const bool anySetting = options.Header || options.Base || options.BankSize || options.Window;
   if (options.Project && (options.Map || anySetting)) {
-    return Refuse(err,
-                  "Con --project vale el mapa del proyecto: quite --map y sus ajustes (--header, "
-                  "--base, --bank-size, --window).");
+    return PrintRefusal(
+        err,
+        "Con --project vale el mapa del proyecto: quite --map y sus ajustes (--header, "
+        "--base, --bank-size, --window).");
   }
   if (!options.Map && anySetting)
-    return Refuse(err, "--header, --base, --bank-size y --window van con --map.");
+    return PrintRefusal(err, "--header, --base, --bank-size y --window van con --map.");
   if (options.Size && (*options.Size < 2 || *options.Size > 4))
-    return Refuse(err, "El tamaño de puntero debe ser 2, 3 o 4: " + std::to_string(*options.Size));
-  if (options.Top < 1) return Refuse(err, "--top debe ser 1 o más.");
+    return PrintRefusal(err,
+                        "El tamaño de puntero debe ser 2, 3 o 4: " + std::to_string(*options.Size));
+  if (options.Top < 1) return PrintRefusal(err, "--top debe ser 1 o más.");
 
   PointerSearchOptions search;
   search.Top = static_cast<std::size_t>(options.Top);
@@ -269,12 +254,12 @@ int RunPointerSearch(const PointerOptions& options, const std::atomic<bool>& sto
     } else if (kind == "banked") {
       map.Kind = MapKind::kBanked;
     } else {
-      return Refuse(err, "El mapa debe ser linear, lorom, hirom o banked: " + kind);
+      return PrintRefusal(err, "El mapa debe ser linear, lorom, hirom o banked: " + kind);
     }
     if (options.Base && map.Kind != MapKind::kLinear)
-      return Refuse(err, "--base solo vale con --map linear.");
+      return PrintRefusal(err, "--base solo vale con --map linear.");
     if ((options.BankSize || options.Window) && map.Kind != MapKind::kBanked)
-      return Refuse(err, "--bank-size y --window solo valen con --map banked.");
+      return PrintRefusal(err, "--bank-size y --window solo valen con --map banked.");
     const auto number = [&](const std::optional<std::string>& text, const char* name,
                             std::int64_t& into) {
       if (!text) return true;
@@ -293,10 +278,10 @@ int RunPointerSearch(const PointerOptions& options, const std::atomic<bool>& sto
       return kExitRefused;
     if (map.Kind == MapKind::kBanked &&
         (map.BankSize <= 0 || map.Window + map.BankSize > 0x10000)) {
-      return Refuse(err, "El banco (--bank-size " + OffsetHex(map.BankSize) + ", --window " +
-                             OffsetHex(map.Window) +
-                             ") no cabe en 16 bits: window + bank-size debe ser como mucho "
-                             "0x10000.");
+      return PrintRefusal(err, "El banco (--bank-size " + OffsetHex(map.BankSize) + ", --window " +
+                                   OffsetHex(map.Window) +
+                                   ") no cabe en 16 bits: window + bank-size debe ser como mucho "
+                                   "0x10000.");
     }
     search.Maps = {map};
   }
@@ -322,7 +307,7 @@ int RunPointerSearch(const PointerOptions& options, const std::atomic<bool>& sto
         }
       }
     } else {
-      const auto warn = [&](const std::string& warning) { err << warning << '\n'; };
+      const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
       ProjectTargets fromProject = TargetsOfBlock(*options.Project, *options.Block, warn);
       search.Maps = {fromProject.Map};
       table = fromProject.Table;
@@ -337,8 +322,8 @@ int RunPointerSearch(const PointerOptions& options, const std::atomic<bool>& sto
       return kExitFailed;
     }
     if (!search.Maps.empty() && search.Maps.front().Header >= size) {
-      return Refuse(err, "La cabecera (" + std::to_string(search.Maps.front().Header) +
-                             " bytes) ocupa toda la ROM.");
+      return PrintRefusal(err, "La cabecera (" + std::to_string(search.Maps.front().Header) +
+                                   " bytes) ocupa toda la ROM.");
     }
     ProgressLine line(err, progress);
     const std::string label = "punteros";

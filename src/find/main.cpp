@@ -11,6 +11,7 @@
 #include <iostream>
 #include <map>
 
+#include "base/text.h"
 #include "cli/cli.h"
 #include "find/find.h"
 #include "version.h"
@@ -44,19 +45,17 @@ class FindFormatter : public CLI::Formatter {
     std::string out = "\n" + m_usage.at(form->get_name()) + ":\n";
     bool blank = false;
     bool first = true;
-    for (std::size_t from = 0; from < body.size();) {
-      std::size_t to = body.find('\n', from);
-      if (to == std::string::npos) to = body.size();
-      const std::string line = body.substr(from, to - from);
-      from = to + 1;
-      if (line.find_first_not_of(' ') == std::string::npos) {
+    romscriber::ForEachLine(body, [&](std::string_view line, int) {
+      if (line.find_first_not_of(' ') == std::string_view::npos) {
         blank = !first;
-        continue;
+        return;
       }
       if (blank) out += "\n";
       blank = first = false;
-      out += "  " + line + "\n";
-    }
+      out += "  ";
+      out += line;
+      out += "\n";
+    });
     return out;
   }
 

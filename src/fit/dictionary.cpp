@@ -768,6 +768,18 @@ std::vector<std::pair<std::string, std::string>> Chooser::Choose(std::size_t cod
 
 }  // namespace
 
+void MarkRawBytes(const CompiledTable& table, std::string_view bytes, std::vector<bool>& raw) {
+  const auto* b = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    const TableEntry* e = table.Match(b + pos, bytes.size() - pos);
+    if (e == nullptr) {
+      raw[b[pos++]] = true;
+      continue;
+    }
+    pos += e->KeySize + (e->Kind == TokenKind::kControl ? e->Params : 0);
+  }
+}
+
 DictionaryResult ChooseDictionary(const CompiledTable& table,
                                   std::span<const std::string_view> texts,
                                   const DictionaryOptions& options, const SearchControl& control,
@@ -788,15 +800,8 @@ DictionaryResult ChooseDictionary(const CompiledTable& table,
   std::vector<bool> raw(256, false);
   for (const std::uint8_t b : alsoRaw)
     raw[b] = true;
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(before.Bytes.data());
-  for (std::size_t pos = 0; pos < before.Bytes.size();) {
-    const TableEntry* e = table.Match(bytes + pos, before.Bytes.size() - pos);
-    if (e == nullptr) {
-      raw[bytes[pos++]] = true;
-      continue;
-    }
-    pos += e->KeySize + (e->Kind == TokenKind::kControl ? e->Params : 0);
-  }
+  for (std::size_t i = 0, start = 0; i < texts.size(); start = before.Ends[i++])
+    MarkRawBytes(table, std::string_view(before.Bytes).substr(start, before.Ends[i] - start), raw);
   std::vector<bool> taken(256, false);
   for (const TableEntry& e : table.Entries())
     taken[static_cast<std::uint8_t>(table.Key(e)[0])] = true;

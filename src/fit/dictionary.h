@@ -10,6 +10,7 @@
 //   EnlargedTable       the table with the entries added
 //   TableLines          the entries as lines of an extended table
 //   DictionaryData      the entries' bytes, a fixed-length slot per code
+//   MarkRawBytes        the bytes that stand raw in one text's bytes
 //
 // What an entry may be. Its text is that of 2 to MaxLength one-byte entries
 // of the table, one after another, each an ordinary entry (not a line-break
@@ -98,6 +99,13 @@ DictionaryResult ChooseDictionary(const CompiledTable& table,
                                   const DictionaryOptions& options,
                                   const SearchControl& control = {},
                                   std::span<const std::uint8_t> alsoRaw = {});
+
+// Sets raw[b] for each byte b that reads raw when `bytes`, the bytes of one
+// text, are read through `table` from their start (a control code's
+// parameters are its own, not raw). `raw` has 256 places. One text at a
+// time: a key read across the end of one text into the next would hide a
+// raw byte.
+void MarkRawBytes(const CompiledTable& table, std::string_view bytes, std::vector<bool>& raw);
 
 // The table's entries with the dictionary's after them, compiled in the
 // table's style (a classic table's end and pause entries shown as their

@@ -12,7 +12,6 @@ ItemModel::ItemModel(const CompiledTable& table)
     : m_table(table), m_rootChild(256, 0), m_oneByteKey(256, false) {
   const DecodeStyle& style = table.Style();
   m_tokenSize = style.RawLeft.size() + 2 + style.RawRight.size();
-  m_longestText = m_tokenSize;
 
   // The trie is built with a map per node, then laid out flat.
   struct Building {
@@ -44,7 +43,6 @@ ItemModel::ItemModel(const CompiledTable& table)
     }
     building[node].Items.push_back(
         {static_cast<std::uint16_t>(e.KeySize), params, end, e.Kind == TokenKind::kText});
-    m_longestText = std::max(m_longestText, text.size() + params * m_tokenSize);
   }
   m_nodes.resize(building.size());
   for (std::size_t n = 0; n < building.size(); ++n) {

@@ -42,7 +42,6 @@ class ItemModel {
   // Indexes the texts of `table`, which must outlive the model.
   explicit ItemModel(const CompiledTable& table);
 
-  const CompiledTable& Table() const { return m_table; }
   // `text` with the digits of its raw tokens upper-cased.
   std::string Normalized(std::string_view text) const;
   // Whether a normalized text must end with an end token.
@@ -53,11 +52,6 @@ class ItemModel {
   // `mustEnd`, anything else otherwise).
   void EdgesAt(std::string_view text, std::size_t pos, bool mustEnd,
                std::vector<ItemEdge>& out) const;
-  // The longest stretch of text one item may cover in `text`, edges of
-  // EdgesAt at every position considered.
-  std::size_t LongestText() const { return m_longestText; }
-  // Bytes of one raw token (<$HH>).
-  std::size_t TokenSize() const { return m_tokenSize; }
 
  private:
   struct Item {
@@ -77,7 +71,6 @@ class ItemModel {
 
   const CompiledTable& m_table;
   std::size_t m_tokenSize = 0;
-  std::size_t m_longestText = 0;
   std::vector<Node> m_nodes;  // a trie of the entries' texts; node 0 is the root
   std::vector<std::uint32_t> m_rootChild;  // by byte: the root's child, or 0
   std::vector<std::pair<std::uint8_t, std::uint32_t>> m_children;  // by node, sorted by byte

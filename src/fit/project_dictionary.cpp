@@ -9,20 +9,6 @@ namespace romscriber {
 
 namespace {
 
-// Marks each byte that reads raw in `bytes` through `table` (a control
-// code's parameters are its own, not raw).
-void MarkRaw(const CompiledTable& table, std::string_view bytes, std::vector<bool>& raw) {
-  const auto* b = reinterpret_cast<const std::uint8_t*>(bytes.data());
-  for (std::size_t pos = 0; pos < bytes.size();) {
-    const TableEntry* e = table.Match(b + pos, bytes.size() - pos);
-    if (e == nullptr) {
-      raw[b[pos++]] = true;
-      continue;
-    }
-    pos += e->KeySize + (e->Kind == TokenKind::kControl ? e->Params : 0);
-  }
-}
-
 std::string CannotEncode(const std::string& block, int id, const EncodeFailure& failure) {
   const bool lineBreak = failure.Character == "\n";
   const std::string character = lineBreak ? "\\n» (un salto de línea)" : failure.Character + "»";
@@ -35,13 +21,10 @@ std::string CannotEncode(const std::string& block, int id, const EncodeFailure& 
 
 ProjectDictionary BuildProjectDictionary(const Session& session, const DictionaryRequest& request,
                                          const SearchControl& control) {
+  // The blocks' tables are these same tables, and no two share a name.
   const OpenedTable* opened = nullptr;
-  for (const SessionBlock& b : session.Blocks())
-    if (b.Table->Settings->Name == request.Table) opened = b.Table;
-  if (opened == nullptr) {
-    for (const OpenedTable& t : session.Image()->Tables)
-      if (t.Settings->Name == request.Table) opened = &t;
-  }
+  for (const OpenedTable& t : session.Image()->Tables)
+    if (t.Settings->Name == request.Table) opened = &t;
   if (opened == nullptr)
     throw AppError(kErrBadSetting, "El proyecto no tiene la tabla «" + request.Table + "».");
   const CompiledTable& table = opened->Table;
@@ -81,14 +64,14 @@ ProjectDictionary BuildProjectDictionary(const Session& session, const Dictionar
       if (!text.Changed) {
         const auto from = static_cast<std::size_t>(std::clamp<std::int64_t>(s.Offset, 0, static_cast<std::int64_t>(rom.size())));
         const auto to = static_cast<std::size_t>(std::clamp<std::int64_t>(s.Offset + s.Length, static_cast<std::int64_t>(from), static_cast<std::int64_t>(rom.size())));
-        MarkRaw(table, {reinterpret_cast<const char*>(rom.data()) + from, to - from}, raw);
+        MarkRawBytes(table, {reinterpret_cast<const char*>(rom.data()) + from, to - from}, raw);
       } else if (chosen != blocks.end()) {
         texts.push_back(std::move(text.Text));
         origins.push_back({static_cast<std::size_t>(chosen - blocks.begin()), s.Id});
       } else {
         // Not counted; what it holds raw still counts, when it encodes.
         encoded.clear();
-        if (!encoder.EncodeAppend(text.Text, encoded)) MarkRaw(table, encoded, raw);
+        if (!encoder.EncodeAppend(text.Text, encoded)) MarkRawBytes(table, encoded, raw);
       }
     }
   }

@@ -96,6 +96,20 @@ TEST_F(FindProgramTest, RelativeRefusesWordsThatWouldMatchEverywhereAndBadOption
   EXPECT_NE(r.Err.find("no-such.sfc"), std::string::npos) << r.Err;
 }
 
+TEST_F(FindProgramTest, RelativeNeverWritesItsTableOverTheRom) {
+  fs::copy_file(kRom, Path("juego.sfc"));
+  const std::string rom = ReadBytes(Path("juego.sfc"));
+  for (const std::string& out : std::vector<std::string>{"juego.sfc", "./juego.sfc",
+                                                         (m_dir.Path() / "juego.sfc").string()}) {
+    const auto r = Find({"relative", "juego.sfc", "Bienvenido", "--table", out});
+    EXPECT_EQ(r.ExitCode, 2) << out;
+    EXPECT_EQ(r.Err,
+              "Error: " + out + " es la ROM, que no se cambia; elija otro nombre para la tabla.\n");
+    EXPECT_EQ(r.Out, "");
+  }
+  EXPECT_EQ(ReadBytes(Path("juego.sfc")), rom);
+}
+
 // --- text ------------------------------------------------------------------
 
 TEST_F(FindProgramTest, TextFindsTheSampleStrings) {
@@ -124,6 +138,14 @@ TEST_F(FindProgramTest, TextFindsTheSampleStrings) {
   lines = Lines(r.Out);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[2], "53 24 Soy <Héroe>, y busco la espada.<$00>");
+
+  // What the table's reader passes over is a warning, marked as the other
+  // programs mark theirs.
+  WriteBytes(Path("aviso.tbl"), "hola\n" + ReadBytes(kTable));
+  r = Find({"text", kRom, "aviso.tbl", "--table-format", "extended", "--start", "18000", "--end",
+            "1BFFF", "--targets"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_EQ(r.Err.rfind("Aviso: aviso.tbl, línea 1: no es una entrada de tabla", 0), 0u) << r.Err;
 }
 
 TEST_F(FindProgramTest, TextRefusesBadOptionsAndSaysWhenNothingIsFound) {
@@ -194,11 +216,14 @@ TEST_F(FindProgramTest, PointersFindTheSampleTableFromItsStringsAndTheStanzaDump
 }
 
 TEST_F(FindProgramTest, PointersTakeTheStringsOfAProjectBlock) {
-  // The sample project with a range block over the dialogue's strings.
   fs::copy_file(kRom, Path("juego.sfc"));
   fs::copy_file(kTable, Path("juego.tbl"));
+  // The sample project with a second table, and a range block through it
+  // over the dialogue's strings.
   WriteBytes(Path("p.toml"), ReadBytes(kProject / "juego.toml") +
-                                 "\n[[block]]\nname = \"textos\"\ntable = \"juego\"\n"
+                                 "\n[[table]]\nname = \"otra\"\nfile = \"juego.tbl\"\n"
+                                 "format = \"extended\"\n"
+                                 "\n[[block]]\nname = \"textos\"\ntable = \"otra\"\n"
                                  "range = { start = 0x18072, end = 0x1BFFF }\n");
   auto r = Find({"pointers", kRom, "--project", "p.toml", "--block", "textos", "--top", "3"});
   EXPECT_EQ(r.ExitCode, 0) << r.Err;
@@ -208,7 +233,8 @@ TEST_F(FindProgramTest, PointersTakeTheStringsOfAProjectBlock) {
   for (const std::string& line : lines)  // the project's map alone is tried
     EXPECT_NE(line.find(" lorom "), std::string::npos) << line;
   r = Find({"pointers", kRom, "--project", "p.toml", "--block", "textos", "--top", "1", "--toml"});
-  EXPECT_NE(r.Out.find("table = \"juego\"\n"), std::string::npos) << r.Out;
+  // The block's own table, not the project's first.
+  EXPECT_NE(r.Out.find("table = \"otra\"\n"), std::string::npos) << r.Out;
 
   // The same search named by hand.
   r = Find({"pointers", kRom, "--project", "p.toml", "--block", "nada"});

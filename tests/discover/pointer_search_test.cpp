@@ -20,6 +20,7 @@
 #include "extract/temp_folder.h"
 #include "hex/hex.h"
 #include "project/project.h"
+#include "project/project_text.h"
 
 namespace romscriber::testing {
 namespace {
@@ -461,6 +462,26 @@ TEST(PointerSearch, TheStanzaIsTakenByAProjectWhoseMapIsTheCandidates) {
       EXPECT_EQ(project.Map.Window, map.Window) << stanza;
       EXPECT_EQ(project.Map.Fast, map.Fast) << stanza;
     }
+  }
+}
+
+// A table's name is written as a TOML string: quotes, backslashes and
+// control characters escaped, so that the block names the table it was
+// given.
+TEST(PointerSearch, TheStanzaNamesATableWhateverItsName) {
+  TempFolder dir;
+  PointerCandidate c;
+  c.Map = StandardMaps().back();
+  c.Format = {0x40, 3, 2, Endian::kLittle, 2, 0, std::nullopt};
+  for (const std::string name :
+       {"principal", "la \"buena\"", "C:\\tablas\\x", "tab\there", "ñandú"}) {
+    const std::string stanza = BlockStanza(c, name);
+    const auto file = dir.Path() / "p.toml";
+    WriteBytes(file, "rom = \"x.sfc\"\n[[table]]\nname = " + TomlString(name) +
+                         "\nfile = \"x.tbl\"\n" + stanza);
+    const Project project = LoadProject(file);
+    ASSERT_EQ(project.Blocks.size(), 1u) << stanza;
+    EXPECT_EQ(project.Blocks[0].Table, name) << stanza;
   }
 }
 

@@ -369,6 +369,22 @@ TEST(Dictionary, CodesThatAKeyBeginsOrThatStandRawAreNotUsed) {
   EXPECT_LT(result.After[0], result.Before[0]);
 }
 
+// A raw byte read within its own text: 42 stands raw at the start of the
+// second text, though the first text's last byte and it together make the
+// key 4142. Taking 42 as a code would make that text read "AB".
+TEST(Dictionary, ARawByteCountsWithinItsOwnTextNotAcrossTheEndOfTheLast) {
+  EntryList list;
+  list.Entries.push_back({"\x41", "A", EntryKind::kText, 0, 0});
+  list.Entries.push_back({"\x43", "B", EntryKind::kText, 0, 0});
+  list.Entries.push_back({"\x41\x42", "X", EntryKind::kText, 0, 0});
+  const CompiledTable table = CompiledTable::Compile(list, DictStyle());
+  const std::vector<std::string_view> texts = {"A", "<$42>", "ABABABAB"};
+  const DictionaryResult result = ChooseDictionary(table, texts, {Codes(0x42, 0x42), 2});
+  EXPECT_EQ(result.Raw, (std::vector<std::uint8_t>{0x42}));
+  EXPECT_TRUE(result.Entries.empty());
+  EXPECT_EQ(result.After, result.Before);
+}
+
 TEST(Dictionary, ATextTheTableCannotGiveIsNamedAndNothingIsChosen) {
   const CompiledTable table = CompiledTable::Compile(AsciiTable(), DictStyle());
   const std::vector<std::string_view> texts = {"fine<end>", "fine too", "caf\xC3\xA9 no<end>"};
