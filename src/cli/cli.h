@@ -7,6 +7,7 @@
 //   ParseArguments   the exit code when the program ends while parsing
 //   ExitForError     prints an AppError as "Error: ..." and gives its exit code
 //   PrintRefusal     prints a refusal (with or without the hint to --help), exit 2
+//   WarnTo           warnings printed as "Aviso: ..." lines
 //   StopOnInterrupt  Ctrl+C sets a stop flag instead of ending the program
 //   ProgressLine     a line redrawn in place on a terminal, four times a second
 //   ControlOf        a search's stop flag and its progress drawn on such a line
@@ -54,6 +55,12 @@ inline int PrintRefusal(std::ostream& err, const std::string& message) {
 inline int PrintRefusalWithHelp(std::ostream& err, const std::string& message) {
   err << message << "\nUse --help para ver el uso.\n";
   return kExitRefused;
+}
+
+// Warnings printed on `err`, one "Aviso: ..." line each; `err` must outlive
+// the callback.
+inline Warn WarnTo(std::ostream& err) {
+  return [&err](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
 }
 
 // A formatter whose usage lines are given rather than made from the options,

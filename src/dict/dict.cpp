@@ -59,7 +59,7 @@ int RunDict(const DictOptions& options, const std::atomic<bool>& stop, std::ostr
   if (options.Out && options.Data && SameFile(*options.Out, *options.Data))
     return PrintRefusalWithHelp(err, "--out y --data nombran el mismo archivo.");
 
-  const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
+  const Warn warn = WarnTo(err);
   try {
     Session session = Session::Open(options.Project, warn, {}, &stop);
     const Project& project = session.Settings();

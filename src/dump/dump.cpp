@@ -48,11 +48,6 @@ class RunProgress : public RunHost {
   std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
-int Refuse(std::ostream& err, const std::string& message) {
-  err << message << '\n';
-  return kExitRefused;
-}
-
 // A range dump with an extended table shows raw bytes as a project dump
 // does, <$HH>, and breaks lines as range script files do, CR LF.
 DecodeStyle ExtendedRunStyle() {
@@ -68,31 +63,31 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
   const bool extended = options.TableFormat == "extended";
   // Brackets belong to classic tables, an encoding to extended ones.
   if (extended && (options.Left || options.Right)) {
-    return Refuse(err,
+    return PrintRefusal(err,
                   "--left y --right solo valen con tablas clásicas: una tabla extendida muestra "
                   "los bytes sin entrada como <$HH>.");
   }
   if (const auto refusal = TableOptionsRefusal(options.TableFormat, options.TableEncoding))
-    return Refuse(err, *refusal);
+    return PrintRefusal(err, *refusal);
   const std::string left = options.Left.value_or("<");
   const std::string right = options.Right.value_or(">");
   // What the window's fields would refuse to hold is refused here.
   if (left.size() > 1 || !OnlyFrom(left, kLeftBrackets)) {
-    return Refuse(err, "La llave de cierre izquierda debe ser uno de estos caracteres: {[(</\\~");
+    return PrintRefusal(err, "La llave de cierre izquierda debe ser uno de estos caracteres: {[(</\\~");
   }
   if (right.size() > 1 || !OnlyFrom(right, kRightBrackets)) {
-    return Refuse(err, "La llave de cierre derecha debe ser uno de estos caracteres: }])>/\\~");
+    return PrintRefusal(err, "La llave de cierre derecha debe ser uno de estos caracteres: }])>/\\~");
   }
   if (options.Indicator &&
       (options.Indicator->size() > 2 || !OnlyFrom(*options.Indicator, kHexDigits))) {
-    return Refuse(err,
+    return PrintRefusal(err,
                   "El byte indicador debe ser de dos dígitos hexadecimales: " + *options.Indicator);
   }
   if (!OnlyFrom(options.Start, kHexDigits)) {
-    return Refuse(err, "El offset inicial debe ser hexadecimal: " + options.Start);
+    return PrintRefusal(err, "El offset inicial debe ser hexadecimal: " + options.Start);
   }
   if (!OnlyFrom(options.End, kHexDigits)) {
-    return Refuse(err, "El offset final debe ser hexadecimal: " + options.End);
+    return PrintRefusal(err, "El offset final debe ser hexadecimal: " + options.End);
   }
 
   ExtractionInputs inputs;
@@ -119,7 +114,7 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
       if (extended) {
         extendedTable =
             LoadExtendedTableFile(options.Table, options.TableEncoding.value_or(""),
-                                  [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; });
+                                  WarnTo(err));
       } else {
         classic = LoadTableFile(options.Table);
       }
@@ -138,7 +133,7 @@ int RunDump(const DumpOptions& options, const std::atomic<bool>& stop, std::ostr
   std::int64_t written = 0;
   try {
     const CheckOutcome checked = CheckSettings(inputs);
-    if (!checked.Passed()) return Refuse(err, checked.Message);
+    if (!checked.Passed()) return PrintRefusal(err, checked.Message);
 
     std::error_code ec;
     std::filesystem::create_directories(options.Out, ec);
@@ -175,9 +170,9 @@ int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& s
   if (options.Format) {
     chosen = FormatByName(*options.Format);
     if (!chosen)
-      return Refuse(err, "El formato de guion debe ser atlas, tsv o po: " + *options.Format);
+      return PrintRefusal(err, "El formato de guion debe ser atlas, tsv o po: " + *options.Format);
   }
-  const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
+  const Warn warn = WarnTo(err);
   RunProgress host(err, progress);
   try {
     Session session = Session::Open(
@@ -208,7 +203,7 @@ int RunProjectDump(const ProjectDumpOptions& options, const std::atomic<bool>& s
     for (std::size_t b = 0; b < session.Blocks().size(); ++b) {
       const SessionBlock& block = session.Blocks()[b];
       for (const std::string& w : plan.Warnings[b])
-        err << "Aviso: " << w << '\n';
+        warn(w);
       out << block.Settings->Name << ": " << block.Strings.size() << " textos, "
           << block.PointerTable.size() << " punteros, " << plan.Warnings[b].size() << " avisos";
       if (options.Update) out << ", " << plan.Kept[b] << " traducciones conservadas";

@@ -171,7 +171,7 @@ int RunTextSearch(const TextOptions& options, const std::atomic<bool>& stop, std
       return PrintRefusal(err, "El offset final (" + OffsetHex(last) +
                                    ") es menor que el inicial (" + OffsetHex(first) + ").");
     }
-    const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
+    const Warn warn = WarnTo(err);
     CompiledTable table = [&] {
       try {
         if (extended) {
@@ -307,7 +307,7 @@ int RunPointerSearch(const PointerOptions& options, const std::atomic<bool>& sto
         }
       }
     } else {
-      const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
+      const Warn warn = WarnTo(err);
       ProjectTargets fromProject = TargetsOfBlock(*options.Project, *options.Block, warn);
       search.Maps = {fromProject.Map};
       table = fromProject.Table;

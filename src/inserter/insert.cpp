@@ -12,24 +12,20 @@
 namespace romscriber {
 
 int RunInsert(const InsertOptions& options, std::ostream& out, std::ostream& err) {
-  const auto warn = [&](const std::string& warning) { err << "Aviso: " << warning << '\n'; };
+  const Warn warn = WarnTo(err);
   try {
     Session session = Session::Open(options.Project, warn);
     const Project& project = session.Settings();
     const std::optional<std::filesystem::path> scripts =
         options.Scripts ? options.Scripts : project.Scripts;
     if (!scripts) {
-      err << "Falta --scripts: el proyecto no dice la carpeta de los guiones (scripts).\n"
-          << "Use --help para ver el uso.\n";
-      return kExitRefused;
+      return PrintRefusalWithHelp(
+          err, "Falta --scripts: el proyecto no dice la carpeta de los guiones (scripts).");
     }
     // Without --out, what [output] says: the ROM and its patches.
     const std::optional<std::filesystem::path> rom = options.Out ? options.Out : project.Output.Rom;
-    if (!rom) {
-      err << "Falta --out: el proyecto no dice la ROM nueva ([output] rom).\n"
-          << "Use --help para ver el uso.\n";
-      return kExitRefused;
-    }
+    if (!rom)
+      return PrintRefusalWithHelp(err, "Falta --out: el proyecto no dice la ROM nueva ([output] rom).");
     const std::optional<std::filesystem::path> ips =
         options.Ips ? options.Ips : (options.Out ? std::nullopt : project.Output.Ips);
     const std::optional<std::filesystem::path> bps =
