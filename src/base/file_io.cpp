@@ -153,4 +153,13 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
 }
 
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, const std::string& what) {
+  try {
+    const std::string bytes = ReadWholeFile(path);
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+  } catch (const AppError& e) {
+    RethrowNamingFile(e, path, what);
+  }
+}
+
 }  // namespace romscriber

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/app_error.h"
 
@@ -31,6 +32,10 @@ std::int64_t FileLength(std::FILE* file);
 
 // Reads the whole file into a byte string.
 std::string ReadWholeFile(const std::filesystem::path& path);
+
+// The bytes of the whole file (a ROM); an error names the file and says
+// what it is, `what` (see RethrowNamingFile).
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, const std::string& what);
 
 // Writes the parts, one after the other, as the file `path`, replacing a
 // file of that name. The file is written under a temporary name and renamed

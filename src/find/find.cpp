@@ -21,12 +21,7 @@ namespace romscriber {
 namespace {
 
 std::vector<std::uint8_t> ReadRom(const std::string& path) {
-  try {
-    const std::string bytes = ReadWholeFile(path);
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
-  } catch (const AppError& e) {
-    RethrowNamingFile(e, path, "la ROM");
-  }
+  return ReadFileBytes(path, "la ROM");
 }
 
 // A number as the project file writes one: decimal, or hex after 0x.

@@ -16,15 +16,6 @@ namespace romscriber {
 
 namespace {
 
-std::vector<std::uint8_t> ReadRom(const Project& project) {
-  try {
-    const std::string bytes = ReadWholeFile(project.Rom);
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
-  } catch (const AppError& e) {
-    RethrowNamingFile(e, project.Rom, "la ROM del proyecto " + project.File.string());
-  }
-}
-
 CompiledTable CompileTable(const Project& project, const ProjectTable& table, const Warn& warn) {
   try {
     if (table.Format == TableFormat::kClassic)
@@ -187,7 +178,7 @@ Session Session::Open(const std::filesystem::path& projectFile, const Warn& warn
   auto image = std::make_shared<ProjectImage>(ProjectImage{LoadProject(projectFile), {},
                                                            AddressMap({}, 0), {}});
   const Project& project = image->Settings;
-  image->Rom = ReadRom(project);
+  image->Rom = ReadFileBytes(project.Rom, "la ROM del proyecto " + project.File.string());
   const auto romSize = static_cast<std::int64_t>(image->Rom.size());
   CheckProjectAgainstRom(project, romSize);
   image->Map = AddressMap(project.Map, romSize);

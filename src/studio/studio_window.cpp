@@ -957,8 +957,7 @@ void StudioWindow::ShowRelativeSearch() {
     const QString file = m_asker.FileToOpen(this, tr("ROM en la que buscar"), tr("ROM (*.*)"));
     if (file.isEmpty()) return;
     try {
-      const std::string bytes = ReadWholeFile(PathOf(file));
-      rom = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+      rom = std::make_shared<const std::vector<std::uint8_t>>(ReadFileBytes(PathOf(file), "la ROM"));
     } catch (const AppError& e) {
       m_asker.Inform(this, tr("Búsqueda relativa"), Utf8(e.Description()));
       return;
