@@ -18,8 +18,6 @@
 // save more on any run.
 //
 //   romscriber_dict_bench [--only large|sample] [--size-kib N] [--runs N]
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -37,6 +35,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "bench_folder.h"
 #include "bench_memory.h"
 #include "fit/project_dictionary.h"
 #include "fit/pair_reference.h"
@@ -136,17 +135,15 @@ std::string Generated(std::mt19937& rng, std::discrete_distribution<std::size_t>
 }
 
 struct LargeProject {
-  fs::path Folder;
   fs::path File;
   std::vector<std::string> Translations;
 };
 
 // A LoROM image whose pointer table reaches one short original per
-// translation; the translations, about `size` bytes in all.
-LargeProject WriteLargeProject(std::size_t size) {
+// translation, its table and project file, written into `folder`; the
+// translations, about `size` bytes in all.
+LargeProject WriteLargeProject(const fs::path& folder, std::size_t size) {
   LargeProject p;
-  p.Folder = fs::temp_directory_path() / ("romscriber-dict-bench-" + std::to_string(::getpid()));
-  fs::create_directories(p.Folder);
   std::mt19937 rng(1);
   std::vector<double> weights;
   for (std::size_t k = 0; k < std::size(kWords); ++k)
@@ -170,10 +167,10 @@ LargeProject WriteLargeProject(std::size_t size) {
     rom[at++] = static_cast<std::uint8_t>(0x41 + i / 26 % 26);
     rom[at++] = 0xFF;
   }
-  WriteFileWhole(p.Folder / "game.sfc",
+  WriteFileWhole(folder / "game.sfc",
                  {std::string_view(reinterpret_cast<const char*>(rom.data()), rom.size())});
-  WriteFileWhole(p.Folder / "game.tbl", {LargeTable()});
-  p.File = p.Folder / "game.toml";
+  WriteFileWhole(folder / "game.tbl", {LargeTable()});
+  p.File = folder / "game.toml";
   WriteFileWhole(p.File, {"rom = \"game.sfc\"\n[map]\nkind = \"lorom\"\n[[table]]\nname = \"t\"\n"
                           "file = \"game.tbl\"\n[[block]]\nname = \"b\"\ntable = \"t\"\n"
                           "pointers = { offset = " + std::to_string(pointers) + ", count = " +
@@ -320,7 +317,8 @@ int main(int argc, char** argv) {
         ok = Measure({"sample project", ROMSCRIBER_SAMPLE_PROJECT, translate, "juego", length, false}, runs) && ok;
     }
     if (only.empty() || only == "large") {
-      const LargeProject large = WriteLargeProject(sizeKiB << 10);
+      const TempFolder folder("romscriber-dict-bench");
+      const LargeProject large = WriteLargeProject(folder.Path(), sizeKiB << 10);
       const auto translate = [&](Session& session) {
         std::vector<StringRecord>& strings = session.Blocks()[0].Strings;
         for (std::size_t i = 0; i < strings.size(); ++i)
@@ -328,7 +326,6 @@ int main(int argc, char** argv) {
       };
       for (const int length : {8, 2})
         ok = Measure({"large project", large.File, translate, "t", length, length == 8 && sizeKiB == 1024}, runs) && ok;
-      fs::remove_all(large.Folder);
     }
     return ok ? 0 : 1;
   } catch (const std::exception& e) {

@@ -8,8 +8,6 @@
 // when a translation does not read back or the whole takes 0.5 s or more.
 //
 //   romscriber_insert_bench [--runs N]     (default 3; TMPDIR picks the folder)
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +18,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "bench_folder.h"
 #include "extract/engine.h"
 #include "insert_bench_project.h"
 #include "session/session.h"
@@ -45,7 +44,8 @@ long PeakKiB() {
 }
 
 int Run(int runs) {
-  const fs::path folder = fs::temp_directory_path() / ("romscriber-insert-bench-" + std::to_string(::getpid()));
+  const TempFolder temp("romscriber-insert-bench");
+  const fs::path& folder = temp.Path();
   fs::create_directories(folder / "s");
   WriteInsertBenchProject(folder);
   // Translations: each string gets the text of another, so sizes stay alike.
@@ -99,7 +99,6 @@ int Run(int runs) {
   }
   std::printf("peak memory: %.1f MiB (%.1f MiB before the runs; the ROM is %.1f MiB); target under 0.5 s: %s\n",
               PeakKiB() / 1024.0, idleKiB / 1024.0, kRomSize / 1048576.0, status == 0 ? "met" : "NOT MET");
-  fs::remove_all(folder);
   return status;
 }
 
