@@ -13,12 +13,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "base/file_io.h"
 #include "bench_folder.h"
+#include "bench_memory.h"
 #include "extract/engine.h"
 #include "insert_bench_project.h"
 #include "session/session.h"
@@ -35,14 +35,6 @@ constexpr std::int64_t kPointers = kInsertPointers;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-long PeakKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  return -1;
-}
-
 int Run(int runs) {
   const TempFolder temp("romscriber-insert-bench");
   const fs::path& folder = temp.Path();
@@ -57,7 +49,7 @@ int Run(int runs) {
     for (const ScriptFile& file : session.ScriptFiles(ScriptFormat::kTsv))
       WriteFileWhole(folder / "s" / file.Name, {file.Text});
   }
-  const long idleKiB = PeakKiB();
+  const std::int64_t idleKiB = StatusKiB("VmHWM:");
 
   int status = 0;
   for (int run = 0; run < runs; ++run) {
@@ -98,7 +90,7 @@ int Run(int runs) {
     }
   }
   std::printf("peak memory: %.1f MiB (%.1f MiB before the runs; the ROM is %.1f MiB); target under 0.5 s: %s\n",
-              PeakKiB() / 1024.0, idleKiB / 1024.0, kRomSize / 1048576.0, status == 0 ? "met" : "NOT MET");
+              StatusKiB("VmHWM:") / 1024.0, idleKiB / 1024.0, kRomSize / 1048576.0, status == 0 ? "met" : "NOT MET");
   return status;
 }
 
