@@ -189,13 +189,6 @@ struct Run {
   bool Timed;  // the 30 s target applies
 };
 
-std::vector<std::uint8_t> Codes(int first, int last) {
-  std::vector<std::uint8_t> out;
-  for (int c = first; c <= last; ++c)
-    out.push_back(static_cast<std::uint8_t>(c));
-  return out;
-}
-
 // Runs one choice; false when a target is missed or the pairs save more.
 bool Measure(const Run& run, int runs) {
   double open = 1e9, choose = 1e9;
@@ -212,7 +205,7 @@ bool Measure(const Run& run, int runs) {
     Session session = Session::Open(run.Project, {});
     run.Translate(session);
     const auto t1 = Clock::now();
-    DictionaryRequest request{run.Table, {}, {Codes(0x80, 0xFF), run.MaxLength}};
+    DictionaryRequest request{run.Table, {}, {testing::Codes(0x80, 0xFF), run.MaxLength}};
     result = BuildProjectDictionary(session, request);
     const std::string lines = TableLines(result.Entries);
     const std::string data = DictionaryData(result.Entries, 0x80, 0xFF, run.MaxLength, 0);

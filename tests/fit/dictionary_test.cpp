@@ -192,13 +192,6 @@ Figures Check(const EntryList& list, const std::vector<std::string>& texts, cons
   return f;
 }
 
-std::vector<std::uint8_t> Codes(int first, int last) {
-  std::vector<std::uint8_t> out;
-  for (int c = first; c <= last; ++c)
-    out.push_back(static_cast<std::uint8_t>(c));
-  return out;
-}
-
 void Print(const char* what, const Figures& f) {
   std::cout << what << ": " << f.Before << " bytes; " << f.Entries << " entries save " << f.Before - f.After
             << ", the most frequent pairs " << f.Before - f.Reference << "\n";
