@@ -299,13 +299,7 @@ int main(int argc, char** argv) {
   try {
     bool ok = true;
     if (only.empty() || only == "sample") {
-      const auto translate = [](Session& session) {
-        for (SessionBlock& block : session.Blocks()) {
-          BlockScript script{block.Settings->Name, block.Strings, {}};
-          TranslateSample(script);
-          block.Strings = std::move(script.Strings);
-        }
-      };
+      const auto translate = [](Session& session) { TranslateBlocks(session, TranslateSample); };
       for (const int length : {2, 4, 8})
         ok = Measure({"sample project", ROMSCRIBER_SAMPLE_PROJECT, translate, "juego", length, false}, runs) && ok;
     }

@@ -38,17 +38,9 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 int Run(int runs) {
   const TempFolder temp("romscriber-insert-bench");
   const fs::path& folder = temp.Path();
-  fs::create_directories(folder / "s");
   WriteInsertBenchProject(folder);
   // Translations: each string gets the text of another, so sizes stay alike.
-  {
-    Session session = Session::Open(folder / "game.toml", {});
-    BlockScript script{"b", session.Blocks()[0].Strings, {}};
-    GiveOtherStringsTexts(script);
-    session.Blocks()[0].Strings = std::move(script.Strings);
-    for (const ScriptFile& file : session.ScriptFiles(ScriptFormat::kTsv))
-      WriteFileWhole(folder / "s" / file.Name, {file.Text});
-  }
+  WriteTranslatedScripts(folder / "game.toml", folder / "s");
   const std::int64_t idleKiB = StatusKiB("VmHWM:");
 
   int status = 0;

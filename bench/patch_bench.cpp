@@ -61,11 +61,7 @@ struct RomPair {
 // dumped, `translate` fills in its script, and the scripts are inserted.
 RomPair Translate(const fs::path& projectFile, const std::function<void(BlockScript&)>& translate) {
   Session session = Session::Open(projectFile, {});
-  for (SessionBlock& block : session.Blocks()) {
-    BlockScript script{block.Settings->Name, block.Strings, {}};
-    translate(script);
-    block.Strings = std::move(script.Strings);
-  }
+  TranslateBlocks(session, translate);
   const InsertOutcome insertion = session.Insert().Outcome;
   if (!insertion.Refusals.empty()) throw std::runtime_error(DescribeRefusals(insertion.Refusals));
   const std::span<const std::uint8_t> rom = session.Rom();

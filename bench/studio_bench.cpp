@@ -56,13 +56,7 @@ int main(int argc, char** argv) {
   // Every string translated, in TSV scripts the project names, and an
   // [output] ROM.
   {
-    romscriber::Session session = romscriber::Session::Open(project, {});
-    romscriber::BlockScript script{"b", session.Blocks()[0].Strings, {}};
-    romscriber::bench::GiveOtherStringsTexts(script);
-    session.Blocks()[0].Strings = std::move(script.Strings);
-    fs::create_directories(folder / "trad");
-    for (const romscriber::ScriptFile& f : session.ScriptFiles(romscriber::ScriptFormat::kTsv))
-      romscriber::WriteFileWhole(folder / "trad" / f.Name, {f.Text});
+    romscriber::bench::WriteTranslatedScripts(project, folder / "trad");
     const std::string text = romscriber::ReadWholeFile(project);
     romscriber::WriteFileWhole(project, {"scripts = \"trad\"\nformat = \"tsv\"\n" + text +
                                              "\n[output]\nrom = \"nueva.sfc\"\n"});

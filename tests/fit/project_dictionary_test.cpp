@@ -36,11 +36,7 @@ class SampleProject {
   // A session of the project with the benches' translation.
   Session Translated() const {
     Session session = Session::Open(File(), {});
-    for (SessionBlock& block : session.Blocks()) {
-      BlockScript script{block.Settings->Name, block.Strings, {}};
-      bench::TranslateSample(script);
-      block.Strings = std::move(script.Strings);
-    }
+    bench::TranslateBlocks(session, bench::TranslateSample);
     return session;
   }
 
