@@ -18,8 +18,6 @@
 // save more on any run.
 //
 //   romscriber_dict_bench [--only large|sample] [--size-kib N] [--runs N]
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -37,6 +35,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "bench_folder.h"
 #include "bench_memory.h"
 #include "fit/project_dictionary.h"
 #include "fit/pair_reference.h"
@@ -136,17 +135,15 @@ std::string Generated(std::mt19937& rng, std::discrete_distribution<std::size_t>
 }
 
 struct LargeProject {
-  fs::path Folder;
   fs::path File;
   std::vector<std::string> Translations;
 };
 
 // A LoROM image whose pointer table reaches one short original per
-// translation; the translations, about `size` bytes in all.
-LargeProject WriteLargeProject(std::size_t size) {
+// translation, its table and project file, written into `folder`; the
+// translations, about `size` bytes in all.
+LargeProject WriteLargeProject(const fs::path& folder, std::size_t size) {
   LargeProject p;
-  p.Folder = fs::temp_directory_path() / ("romscriber-dict-bench-" + std::to_string(::getpid()));
-  fs::create_directories(p.Folder);
   std::mt19937 rng(1);
   std::vector<double> weights;
   for (std::size_t k = 0; k < std::size(kWords); ++k)
@@ -170,10 +167,10 @@ LargeProject WriteLargeProject(std::size_t size) {
     rom[at++] = static_cast<std::uint8_t>(0x41 + i / 26 % 26);
     rom[at++] = 0xFF;
   }
-  WriteFileWhole(p.Folder / "game.sfc",
+  WriteFileWhole(folder / "game.sfc",
                  {std::string_view(reinterpret_cast<const char*>(rom.data()), rom.size())});
-  WriteFileWhole(p.Folder / "game.tbl", {LargeTable()});
-  p.File = p.Folder / "game.toml";
+  WriteFileWhole(folder / "game.tbl", {LargeTable()});
+  p.File = folder / "game.toml";
   WriteFileWhole(p.File, {"rom = \"game.sfc\"\n[map]\nkind = \"lorom\"\n[[table]]\nname = \"t\"\n"
                           "file = \"game.tbl\"\n[[block]]\nname = \"b\"\ntable = \"t\"\n"
                           "pointers = { offset = " + std::to_string(pointers) + ", count = " +
@@ -192,13 +189,6 @@ struct Run {
   bool Timed;  // the 30 s target applies
 };
 
-std::vector<std::uint8_t> Codes(int first, int last) {
-  std::vector<std::uint8_t> out;
-  for (int c = first; c <= last; ++c)
-    out.push_back(static_cast<std::uint8_t>(c));
-  return out;
-}
-
 // Runs one choice; false when a target is missed or the pairs save more.
 bool Measure(const Run& run, int runs) {
   double open = 1e9, choose = 1e9;
@@ -215,7 +205,7 @@ bool Measure(const Run& run, int runs) {
     Session session = Session::Open(run.Project, {});
     run.Translate(session);
     const auto t1 = Clock::now();
-    DictionaryRequest request{run.Table, {}, {Codes(0x80, 0xFF), run.MaxLength}};
+    DictionaryRequest request{run.Table, {}, {testing::Codes(0x80, 0xFF), run.MaxLength}};
     result = BuildProjectDictionary(session, request);
     const std::string lines = TableLines(result.Entries);
     const std::string data = DictionaryData(result.Entries, 0x80, 0xFF, run.MaxLength, 0);
@@ -309,18 +299,13 @@ int main(int argc, char** argv) {
   try {
     bool ok = true;
     if (only.empty() || only == "sample") {
-      const auto translate = [](Session& session) {
-        for (SessionBlock& block : session.Blocks()) {
-          BlockScript script{block.Settings->Name, block.Strings, {}};
-          TranslateSample(script);
-          block.Strings = std::move(script.Strings);
-        }
-      };
+      const auto translate = [](Session& session) { TranslateBlocks(session, TranslateSample); };
       for (const int length : {2, 4, 8})
         ok = Measure({"sample project", ROMSCRIBER_SAMPLE_PROJECT, translate, "juego", length, false}, runs) && ok;
     }
     if (only.empty() || only == "large") {
-      const LargeProject large = WriteLargeProject(sizeKiB << 10);
+      const TempFolder folder("romscriber-dict-bench");
+      const LargeProject large = WriteLargeProject(folder.Path(), sizeKiB << 10);
       const auto translate = [&](Session& session) {
         std::vector<StringRecord>& strings = session.Blocks()[0].Strings;
         for (std::size_t i = 0; i < strings.size(); ++i)
@@ -328,7 +313,6 @@ int main(int argc, char** argv) {
       };
       for (const int length : {8, 2})
         ok = Measure({"large project", large.File, translate, "t", length, length == 8 && sizeKiB == 1024}, runs) && ok;
-      fs::remove_all(large.Folder);
     }
     return ok ? 0 : 1;
   } catch (const std::exception& e) {

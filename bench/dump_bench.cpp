@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "bench_memory.h"
 #include "bench_tables.h"
 #include "table/compiled.h"
 #include "table/extended_loader.h"
@@ -79,15 +80,6 @@ struct ProcessRun {
   double Cpu = 0;   // user + system seconds of the child
   long PeakKiB = 0;
 };
-
-// The bench's own resident memory now, in KiB.
-long ResidentKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  return -1;
-}
 
 // Runs the program with `args`, its output and errors into files of `dir`.
 // The child starts in this process's memory (posix_spawn shares it until
@@ -155,7 +147,7 @@ void DumpCase(const char* name, std::vector<std::string> args, const fs::path& d
               name, Median(wall) * 1e3, mib / Median(wall), Median(cpu) * 1e3, mib / Median(cpu),
               Median(peak) / 1024, files);
   std::printf("%-28s (a peak at or below %.1f MiB is this bench's own footprint)\n", "",
-              static_cast<double>(ResidentKiB()) / 1024);
+              static_cast<double>(StatusKiB("VmRSS:")) / 1024);
   std::fflush(stdout);
 
   // The file system's share: the same files, names and sizes, written by the

@@ -58,7 +58,7 @@ CompiledTable MakeTable(bool overlapping) {
       add(key, Word(rng, size, 2 * size), EntryKind::kText);
     }
   }
-  return CompiledTable::Compile(t, DecodeStyle{"<$", ">", "\n", false});
+  return CompiledTable::Compile(t, ProjectStyle());
 }
 
 const CompiledTable& DictionaryTable(bool overlapping) {

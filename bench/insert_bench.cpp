@@ -8,18 +8,17 @@
 // when a translation does not read back or the whole takes 0.5 s or more.
 //
 //   romscriber_insert_bench [--runs N]     (default 3; TMPDIR picks the folder)
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "base/file_io.h"
+#include "bench_folder.h"
+#include "bench_memory.h"
 #include "extract/engine.h"
 #include "insert_bench_project.h"
 #include "session/session.h"
@@ -36,28 +35,13 @@ constexpr std::int64_t kPointers = kInsertPointers;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-long PeakKiB() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  return -1;
-}
-
 int Run(int runs) {
-  const fs::path folder = fs::temp_directory_path() / ("romscriber-insert-bench-" + std::to_string(::getpid()));
-  fs::create_directories(folder / "s");
+  const TempFolder temp("romscriber-insert-bench");
+  const fs::path& folder = temp.Path();
   WriteInsertBenchProject(folder);
   // Translations: each string gets the text of another, so sizes stay alike.
-  {
-    Session session = Session::Open(folder / "game.toml", {});
-    BlockScript script{"b", session.Blocks()[0].Strings, {}};
-    GiveOtherStringsTexts(script);
-    session.Blocks()[0].Strings = std::move(script.Strings);
-    for (const ScriptFile& file : session.ScriptFiles(ScriptFormat::kTsv))
-      WriteFileWhole(folder / "s" / file.Name, {file.Text});
-  }
-  const long idleKiB = PeakKiB();
+  WriteTranslatedScripts(folder / "game.toml", folder / "s");
+  const std::int64_t idleKiB = StatusKiB("VmHWM:");
 
   int status = 0;
   for (int run = 0; run < runs; ++run) {
@@ -98,8 +82,7 @@ int Run(int runs) {
     }
   }
   std::printf("peak memory: %.1f MiB (%.1f MiB before the runs; the ROM is %.1f MiB); target under 0.5 s: %s\n",
-              PeakKiB() / 1024.0, idleKiB / 1024.0, kRomSize / 1048576.0, status == 0 ? "met" : "NOT MET");
-  fs::remove_all(folder);
+              StatusKiB("VmHWM:") / 1024.0, idleKiB / 1024.0, kRomSize / 1048576.0, status == 0 ? "met" : "NOT MET");
   return status;
 }
 

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "sample_translation.h"
+#include "session/session.h"
 
 namespace romscriber::bench {
 namespace {
@@ -89,6 +91,15 @@ std::filesystem::path WriteInsertBenchProject(const std::filesystem::path& folde
 void GiveOtherStringsTexts(BlockScript& script) {
   for (std::size_t i = 0; i < script.Strings.size(); ++i)
     script.Strings[i].Translation = script.Strings[(i * 7919 + 1) % script.Strings.size()].Original;
+}
+
+void WriteTranslatedScripts(const std::filesystem::path& projectFile,
+                            const std::filesystem::path& scripts) {
+  Session session = Session::Open(projectFile, {});
+  TranslateBlocks(session, GiveOtherStringsTexts);
+  std::filesystem::create_directories(scripts);
+  for (const ScriptFile& file : session.ScriptFiles(ScriptFormat::kTsv))
+    WriteFileWhole(scripts / file.Name, {file.Text});
 }
 
 }  // namespace romscriber::bench

@@ -6,6 +6,7 @@
 //                             entries, its table and its project file
 //   GiveOtherStringsTexts     the bench's translation: every string gets the
 //                             text of another one, so sizes stay alike
+//   WriteTranslatedScripts    that translation of the project, as TSV scripts
 #pragma once
 
 #include <cstdint>
@@ -25,5 +26,10 @@ constexpr std::int64_t kInsertPointers = 0x10000;  // bank 02 on, 3 bytes each
 std::filesystem::path WriteInsertBenchProject(const std::filesystem::path& folder);
 
 void GiveOtherStringsTexts(BlockScript& script);
+
+// Opens the project of `projectFile`, gives its strings GiveOtherStringsTexts'
+// translations and writes its TSV scripts into `scripts`, made if need be.
+void WriteTranslatedScripts(const std::filesystem::path& projectFile,
+                            const std::filesystem::path& scripts);
 
 }  // namespace romscriber::bench

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "base/app_error.h"
+#include "bench_folder.h"
 #include "bench_memory.h"
 #include "extract/engine.h"
 #include "extract/rom_source.h"
@@ -260,29 +261,9 @@ bool Report(const char* title, const CaseFigures& figures, std::int64_t romSize,
   return scriptsMatch && figures.Result.ScriptCount == implied.Count && peakBeyond < kPeakTargetMiB;
 }
 
-// A fresh folder under the system's temporary folder, removed on the way out.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "romscriber-load-XXXXXX");
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    m_path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& Path() const { return m_path; }
-
- private:
-  std::filesystem::path m_path;
-};
-
 int Run(std::int64_t sizeMiB) {
   const std::int64_t romSize = sizeMiB * kMiB;
-  TempFolder temp;
+  TempFolder temp("romscriber-load");
   const std::filesystem::path romPath = temp.Path() / "load.rom";
   const auto start = std::chrono::steady_clock::now();
   WriteRom(romPath, romSize);

@@ -16,8 +16,6 @@
 // --write-roms writes A-original.sfc, A-translated.sfc, B-original.sfc and
 // B-translated.sfc into DIR (created when missing), to make patches of the
 // same pairs with other tools.
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -35,6 +33,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "bench_folder.h"
 #include "bench_memory.h"
 #include "insert/insertion.h"
 #include "insert/patch.h"
@@ -62,11 +61,7 @@ struct RomPair {
 // dumped, `translate` fills in its script, and the scripts are inserted.
 RomPair Translate(const fs::path& projectFile, const std::function<void(BlockScript&)>& translate) {
   Session session = Session::Open(projectFile, {});
-  for (SessionBlock& block : session.Blocks()) {
-    BlockScript script{block.Settings->Name, block.Strings, {}};
-    translate(script);
-    block.Strings = std::move(script.Strings);
-  }
+  TranslateBlocks(session, translate);
   const InsertOutcome insertion = session.Insert().Outcome;
   if (!insertion.Refusals.empty()) throw std::runtime_error(DescribeRefusals(insertion.Refusals));
   const std::span<const std::uint8_t> rom = session.Rom();
@@ -121,10 +116,10 @@ bool Measure(const char* name, const RomPair& pair, int runs, double* bestMs) {
 int Run(int runs, const fs::path& romsFolder) {
   const RomPair a = Translate(ROMSCRIBER_SAMPLE_PROJECT, TranslateSample);
 
-  const fs::path folder = fs::temp_directory_path() / ("romscriber-patch-bench-" + std::to_string(::getpid()));
-  fs::create_directories(folder);
-  const RomPair b = Translate(WriteInsertBenchProject(folder), GiveOtherStringsTexts);
-  fs::remove_all(folder);
+  const RomPair b = [] {
+    const TempFolder folder("romscriber-patch-bench");
+    return Translate(WriteInsertBenchProject(folder.Path()), GiveOtherStringsTexts);
+  }();
 
   if (!romsFolder.empty()) {
     fs::create_directories(romsFolder);

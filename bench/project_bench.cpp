@@ -7,7 +7,6 @@
 //
 //   romscriber_project_bench [--runs N]     (default 5; TMPDIR picks the folder)
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,6 +25,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "bench_folder.h"
 #include "dump/dump.h"
 #include "session/session.h"
 
@@ -128,16 +128,8 @@ double CpuSeconds() {
 }
 
 int Run(int runs) {
-  const fs::path folder =
-      fs::temp_directory_path() / ("romscriber-project-bench-" + std::to_string(getpid()));
-  fs::create_directories(folder);
-  struct Cleanup {
-    fs::path Folder;
-    ~Cleanup() {
-      std::error_code ec;
-      fs::remove_all(Folder, ec);
-    }
-  } cleanup{folder};
+  const TempFolder temp("romscriber-project-bench");
+  const fs::path& folder = temp.Path();
 
   const std::int64_t textBytes = WriteProject(folder);
   std::printf("%lld strings, %.2f MiB of encoded text, 4 MiB LoROM, 3-byte pointers\n",

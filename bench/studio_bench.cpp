@@ -13,9 +13,9 @@
 #include <QTableView>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "base/file_io.h"
+#include "bench_folder.h"
 #include "insert_bench_project.h"
 #include "session/session.h"
 #include "studio/dialogs.h"
@@ -50,19 +50,13 @@ int main(int argc, char** argv) {
   int runs = 3;
   if (argc == 3 && std::strcmp(argv[1], "--runs") == 0) runs = std::max(1, std::atoi(argv[2]));
 
-  const fs::path folder = fs::temp_directory_path() / ("romscriber-studio-bench-" + std::to_string(::getpid()));
-  fs::create_directories(folder);
+  const romscriber::bench::TempFolder temp("romscriber-studio-bench");
+  const fs::path& folder = temp.Path();
   const fs::path project = romscriber::bench::WriteInsertBenchProject(folder);
   // Every string translated, in TSV scripts the project names, and an
   // [output] ROM.
   {
-    romscriber::Session session = romscriber::Session::Open(project, {});
-    romscriber::BlockScript script{"b", session.Blocks()[0].Strings, {}};
-    romscriber::bench::GiveOtherStringsTexts(script);
-    session.Blocks()[0].Strings = std::move(script.Strings);
-    fs::create_directories(folder / "trad");
-    for (const romscriber::ScriptFile& f : session.ScriptFiles(romscriber::ScriptFormat::kTsv))
-      romscriber::WriteFileWhole(folder / "trad" / f.Name, {f.Text});
+    romscriber::bench::WriteTranslatedScripts(project, folder / "trad");
     const std::string text = romscriber::ReadWholeFile(project);
     romscriber::WriteFileWhole(project, {"scripts = \"trad\"\nformat = \"tsv\"\n" + text +
                                              "\n[output]\nrom = \"nueva.sfc\"\n"});
@@ -161,7 +155,6 @@ int main(int argc, char** argv) {
                 "Generar ROM after one edit %.0f ms; save %.0f ms; %d pages scrolled, %.2f ms at worst\n",
                 run + 1, open, total / keys, worst, generate, save, pages, worstPage);
   }
-  fs::remove_all(folder);
   if (failed) std::printf("%d checks failed\n", failed);
   return failed ? 1 : 0;
 }

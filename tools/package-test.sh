@@ -30,6 +30,21 @@ dpkg-deb -x "$deb" "$work/root"
 root=$work/root
 field() { dpkg-deb -f "$deb" "$1"; }
 has() { grep -q " \./${1#/}\$" "$work/contents"; }
+# The sizes a header lists for an icon ("NAME = {16, 24, ...}"), one a line;
+# nothing when it lists none.
+icon_sizes() {  # icon_sizes HEADER NAME
+  grep -o "\b$2 = {[0-9, ]*}" "$1" | grep -o '[0-9]\+' || true
+}
+# The icon ICON installed as a PNG of each size the header lists.
+check_icons() {  # check_icons WHAT HEADER NAME ICON
+  local what=$1 header=$2 name=$3 icon=$4 sizes size
+  sizes=$(icon_sizes "$header" "$name")
+  check "tamaños del $what leídos de $(basename "$header")" test -n "$sizes"
+  for size in $sizes; do
+    check "$what de $size px" bash -c \
+      "file -b '$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png' | grep -q 'PNG image data, $size x $size'"
+  done
+}
 
 # Name and control fields: one version, from CMake.
 check "nombre del paquete $deb" test "$deb" = "romscriber_${version}_${arch}.deb"
@@ -113,10 +128,7 @@ check "romscriber-studio --version" bash -c "QT_QPA_PLATFORM=offscreen '$studio'
 studio_desktop=$root/usr/share/applications/romscriber-studio.desktop
 check "entrada de escritorio del estudio" grep -qx "Exec=romscriber-studio %f" "$studio_desktop"
 check "icono del estudio en la entrada" grep -qx "Icon=romscriber-studio" "$studio_desktop"
-for size in 16 32 48 128 256; do
-  check "icono del estudio de $size px" bash -c \
-    "file -b '$root/usr/share/icons/hicolor/${size}x${size}/apps/romscriber-studio.png' | grep -q 'PNG image data, $size x $size'"
-done
+check_icons "icono del estudio" src/studio/studio_icon.h kStudioIconSizes romscriber-studio
 
 # The range window links only the range core: no TOML, PO or zlib of its own
 # (zlib reaches it through Qt).
@@ -131,12 +143,7 @@ check "entrada de escritorio" test -f "$desktop"
 check "X-Romscriber-Version=$version" grep -qx "X-Romscriber-Version=$version" "$desktop"
 check "Exec=romscriber" grep -qx "Exec=romscriber" "$desktop"
 check "Icon=romscriber" grep -qx "Icon=romscriber" "$desktop"
-sizes=$(grep -o 'kIconSizes = {[0-9, ]*}' src/window/app_icon.h | grep -o '[0-9]\+')
-check "tamaños del icono leídos de app_icon.h" test -n "$sizes"
-for size in $sizes; do
-  icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/romscriber.png
-  check "icono de $size px" bash -c "file -b '$icon' | grep -q 'PNG image data, $size x $size'"
-done
+check_icons "icono" src/window/app_icon.h kIconSizes romscriber
 
 # README, license, copyright.
 doc=$root/usr/share/doc/romscriber

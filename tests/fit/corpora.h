@@ -13,15 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "hex/hex.h"
 #include "table/compiled.h"
 #include "table/entries.h"
 
 namespace romscriber::testing {
-
-// How project dumps show raw bytes and line breaks.
-inline DecodeStyle DictStyle() {
-  return DecodeStyle{"<$", ">", "\n", false};
-}
 
 struct TableShape {
   // No key begins another, and raw bytes in the texts begin no key: the
@@ -45,11 +41,6 @@ inline std::vector<std::string> Alphabet() {
   for (const char* s : {" ", ".", ",", "!", "?", "'", "A", "E", "L", "R", "T", "é", "ñ", "ó", "¡"})
     out.emplace_back(s);
   return out;
-}
-
-inline std::string Hex(std::uint8_t b) {
-  const char* digits = "0123456789ABCDEF";
-  return {digits[b >> 4], digits[b & 15]};
 }
 
 // A random table and `count` texts through it of about `length` bytes each.
@@ -144,9 +135,13 @@ inline Corpus RandomCorpus(std::mt19937& rng, const TableShape& shape, std::size
       } else if (r < 11) {
         text += "\n";
       } else if (r < 13) {
-        text += "[c]<$" + Hex(static_cast<std::uint8_t>(rng())) + ">";
+        text += "[c]<$";
+        AppendByteHex(text, static_cast<std::uint8_t>(rng()));
+        text += ">";
       } else if (r < 15) {
-        text += "<$" + Hex(c.RawBytes[static_cast<std::size_t>(rng() % c.RawBytes.size())]) + ">";
+        text += "<$";
+        AppendByteHex(text, c.RawBytes[static_cast<std::size_t>(rng() % c.RawBytes.size())]);
+        text += ">";
       } else {
         text += " ";
       }

@@ -49,7 +49,7 @@ CompiledTable WithEntries(const EntryList& list, const std::vector<std::pair<std
     e.Text = text;
     all.Entries.push_back(e);
   }
-  return CompiledTable::Compile(all, DictStyle());
+  return CompiledTable::Compile(all, ProjectStyle());
 }
 
 std::string Encode(TextEncoder& encoder, const std::string& text) {
@@ -72,7 +72,7 @@ std::string Decode(const CompiledTable& table, const std::string& bytes) {
 void CheckInto(Figures& f, const EntryList& list, const std::vector<std::string>& texts,
                const DictionaryOptions& options, bool exactPaths, const std::string& what) {
   SCOPED_TRACE(what);
-  const CompiledTable table = CompiledTable::Compile(list, DictStyle());
+  const CompiledTable table = CompiledTable::Compile(list, ProjectStyle());
   const std::vector<std::string_view> views(texts.begin(), texts.end());
   const DictionaryResult result = ChooseDictionary(table, views, options);
   EXPECT_FALSE(result.Failure.has_value());
@@ -192,13 +192,6 @@ Figures Check(const EntryList& list, const std::vector<std::string>& texts, cons
   return f;
 }
 
-std::vector<std::uint8_t> Codes(int first, int last) {
-  std::vector<std::uint8_t> out;
-  for (int c = first; c <= last; ++c)
-    out.push_back(static_cast<std::uint8_t>(c));
-  return out;
-}
-
 void Print(const char* what, const Figures& f) {
   std::cout << what << ": " << f.Before << " bytes; " << f.Entries << " entries save " << f.Before - f.After
             << ", the most frequent pairs " << f.Before - f.Reference << "\n";
@@ -212,7 +205,7 @@ TEST(Dictionary, RandomTablesAndTextsKeepEveryPromiseAndBeatThePairs) {
     const Corpus c = RandomCorpus(rng, {prefixFree, 18 + round % 20, 10}, 30 + round * 5, 40 + round % 5 * 20);
     // Texts the table cannot give (keys that begin others) are left out.
     std::vector<std::string> texts;
-    const CompiledTable table = CompiledTable::Compile(c.List, DictStyle());
+    const CompiledTable table = CompiledTable::Compile(c.List, ProjectStyle());
     TextEncoder encoder(table);
     for (const std::string& t : c.Texts)
       if (std::holds_alternative<std::string>(encoder.Encode(t))) texts.push_back(t);
@@ -236,7 +229,7 @@ TEST(Dictionary, OneCodeTakesThePieceThatSavesMostOfAll) {
   std::mt19937 rng(13);
   for (int round = 0; round < 12; ++round) {
     const Corpus c = RandomCorpus(rng, {true, 12 + round, 6}, 8 + round, 30);
-    const CompiledTable table = CompiledTable::Compile(c.List, DictStyle());
+    const CompiledTable table = CompiledTable::Compile(c.List, ProjectStyle());
     const int length = 2 + round % 4;
     const auto units = SpellingEntries(table);
     // Every piece of 2 to `length` one-byte entries, as the texts spell them.
@@ -354,7 +347,7 @@ TEST(Dictionary, CodesThatAKeyBeginsOrThatStandRawAreNotUsed) {
   EntryList list = AsciiTable();
   list.Entries.push_back({"\x92\x01", "dos", EntryKind::kText, 0, 0});
   list.Entries.push_back({"\x94", "[c]", EntryKind::kControl, 1, 0});
-  const CompiledTable table = CompiledTable::Compile(list, DictStyle());
+  const CompiledTable table = CompiledTable::Compile(list, ProjectStyle());
   // 90 stands raw; 91 is a control code's parameter, not raw; 93 stands raw elsewhere.
   const std::vector<std::string> texts(20, "the cat and the hat<$90> and [c]<$91>the rat<end>");
   const std::vector<std::string_view> views(texts.begin(), texts.end());
@@ -386,7 +379,7 @@ TEST(Dictionary, ARawByteCountsWithinItsOwnTextNotAcrossTheEndOfTheLast) {
 }
 
 TEST(Dictionary, ATextTheTableCannotGiveIsNamedAndNothingIsChosen) {
-  const CompiledTable table = CompiledTable::Compile(AsciiTable(), DictStyle());
+  const CompiledTable table = CompiledTable::Compile(AsciiTable(), ProjectStyle());
   const std::vector<std::string_view> texts = {"fine<end>", "fine too", "caf\xC3\xA9 no<end>"};
   const DictionaryResult result = ChooseDictionary(table, texts, {Codes(0x80, 0x8F), 2});
   ASSERT_TRUE(result.Failure.has_value());
@@ -397,7 +390,7 @@ TEST(Dictionary, ATextTheTableCannotGiveIsNamedAndNothingIsChosen) {
 }
 
 TEST(Dictionary, LengthsOutOfRangeAreRefused) {
-  const CompiledTable table = CompiledTable::Compile(AsciiTable(), DictStyle());
+  const CompiledTable table = CompiledTable::Compile(AsciiTable(), ProjectStyle());
   const std::vector<std::string_view> texts = {"abab"};
   for (const int length : {-1, 0, 1, kMaxDictionaryLength + 1}) {
     try {
@@ -412,7 +405,7 @@ TEST(Dictionary, LengthsOutOfRangeAreRefused) {
 TEST(Dictionary, AStopGivesTheEntriesChosenSoFarMeasured) {
   const std::vector<std::string> croom = CroomTexts();
   const std::vector<std::string_view> views(croom.begin(), croom.end());
-  const CompiledTable table = CompiledTable::Compile(AsciiTable(), DictStyle());
+  const CompiledTable table = CompiledTable::Compile(AsciiTable(), ProjectStyle());
   const DictionaryResult whole = ChooseDictionary(table, views, {Codes(0x80, 0xFF), 4});
   std::atomic<bool> stop{false};
   SearchControl control;
@@ -445,13 +438,13 @@ TEST(Dictionary, TheEnlargedTableReadsEveryByteAsTheTableDoes) {
   std::mt19937 rng(9);
   const std::vector<DictionaryEntry> entries = {{0xC0, "th", "\x54\x48"}, {0xC1, "e ", "\x45\x20"}};
   std::vector<std::pair<std::string, CompiledTable>> tables;
-  tables.emplace_back("ascii", CompiledTable::Compile(AsciiTable(), DictStyle()));
-  tables.emplace_back("random", CompiledTable::Compile(RandomCorpus(rng, {false, 30, 10}, 1, 10).List, DictStyle()));
+  tables.emplace_back("ascii", CompiledTable::Compile(AsciiTable(), ProjectStyle()));
+  tables.emplace_back("random", CompiledTable::Compile(RandomCorpus(rng, {false, 30, 10}, 1, 10).List, ProjectStyle()));
   for (const char* name : {"mgsgblz.tbl", "ffiv-psp-ptbr.tbl"})
-    tables.emplace_back(name, CompiledTable::Compile(TestTable(name), DictStyle()));
+    tables.emplace_back(name, CompiledTable::Compile(TestTable(name), ProjectStyle()));
   Table classic;
   LoadTable("41=A\r\n42=\r\n/00\r\n*0A\r\nFE=&\r\n8140=the\r\n", classic);
-  tables.emplace_back("classic", CompiledTable::FromClassic(classic, DictStyle()));
+  tables.emplace_back("classic", CompiledTable::FromClassic(classic, ProjectStyle()));
   for (const auto& [name, table] : tables) {
     SCOPED_TRACE(name);
     const CompiledTable same = EnlargedTable(table, {});

@@ -51,7 +51,7 @@ TEST(ItemGraph, ShortestPathIsTheEncodersBytesWhenNoKeyBeginsAnother) {
   std::mt19937 rng(7);
   for (int round = 0; round < 30; ++round) {
     const Corpus c = RandomCorpus(rng, {true, 20 + round, 8}, 40, 60);
-    const CompiledTable table = CompiledTable::Compile(c.List, DictStyle());
+    const CompiledTable table = CompiledTable::Compile(c.List, ProjectStyle());
     const ItemModel model(table);
     EntryList enlargedList = c.List;
     std::vector<std::string> extra;
@@ -62,7 +62,7 @@ TEST(ItemGraph, ShortestPathIsTheEncodersBytesWhenNoKeyBeginsAnother) {
       enlargedList.Entries.push_back(e);
       extra.push_back(text);
     }
-    const CompiledTable enlarged = CompiledTable::Compile(enlargedList, DictStyle());
+    const CompiledTable enlarged = CompiledTable::Compile(enlargedList, ProjectStyle());
     for (const std::string& text : c.Texts) {
       SCOPED_TRACE(text);
       const std::int64_t plain = EncodedSize(table, text);
@@ -78,7 +78,7 @@ TEST(ItemGraph, ShortestPathNeverExceedsTheEncodersBytes) {
   int shorter = 0;
   for (int round = 0; round < 30; ++round) {
     const Corpus c = RandomCorpus(rng, {false, 20 + round, 8}, 40, 60);
-    const CompiledTable table = CompiledTable::Compile(c.List, DictStyle());
+    const CompiledTable table = CompiledTable::Compile(c.List, ProjectStyle());
     const ItemModel model(table);
     for (const std::string& text : c.Texts) {
       SCOPED_TRACE(text);
@@ -110,7 +110,7 @@ TEST(ItemGraph, EndTokensControlCodesAndRawBytesAsTheEncoderTakesThem) {
   add("\xF0", "[c]", EntryKind::kControl, 2);
   add("\xE0\x01", "ab", EntryKind::kText);
   add("\xFE", "", EntryKind::kLineBreak);
-  const CompiledTable table = CompiledTable::Compile(list, DictStyle());
+  const CompiledTable table = CompiledTable::Compile(list, ProjectStyle());
   const ItemModel model(table);
   for (const std::string text :
        {"ab<fin>", "a<fin>b", "a[c]<$01><$02>b", "a[c]<$01>", "a[c]<$01>b", "<$10>a", "<$41>",

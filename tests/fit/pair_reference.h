@@ -8,7 +8,8 @@
 // tokens, what no one-byte entry spells) parting the symbols.
 //
 // Written plainly, for the tests and the bench; it shares no code with the
-// builder but the encoder and the table.
+// builder but the encoder and the table. With it, Codes(first, last): the
+// run of codes the tests and the bench offer a dictionary.
 #pragma once
 
 #include <algorithm>
@@ -167,6 +168,14 @@ inline std::vector<PairEntry> MostFrequentPairs(const CompiledTable& table,
       run.resize(to);
     }
   }
+  return out;
+}
+
+// The codes `first` to `last`, both included, as a dictionary is offered them.
+inline std::vector<std::uint8_t> Codes(int first, int last) {
+  std::vector<std::uint8_t> out;
+  for (int c = first; c <= last; ++c)
+    out.push_back(static_cast<std::uint8_t>(c));
   return out;
 }
 

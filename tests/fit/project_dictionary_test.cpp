@@ -13,6 +13,7 @@
 #include "base/app_error.h"
 #include "extract/temp_folder.h"
 #include "insert/insertion.h"
+#include "pair_reference.h"
 #include "sample_translation.h"
 
 namespace romscriber::testing {
@@ -21,13 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kSample = fs::path(ROMSCRIBER_EXAMPLES) / "project";
-
-std::vector<std::uint8_t> Codes(int first, int last) {
-  std::vector<std::uint8_t> out;
-  for (int c = first; c <= last; ++c)
-    out.push_back(static_cast<std::uint8_t>(c));
-  return out;
-}
 
 // The sample project copied into a folder, its table and ROM as given.
 class SampleProject {
@@ -42,11 +36,7 @@ class SampleProject {
   // A session of the project with the benches' translation.
   Session Translated() const {
     Session session = Session::Open(File(), {});
-    for (SessionBlock& block : session.Blocks()) {
-      BlockScript script{block.Settings->Name, block.Strings, {}};
-      bench::TranslateSample(script);
-      block.Strings = std::move(script.Strings);
-    }
+    bench::TranslateBlocks(session, bench::TranslateSample);
     return session;
   }
 

@@ -16,11 +16,6 @@ namespace {
 
 using namespace std::string_literals;
 
-// How project dumps show raw bytes and line breaks.
-DecodeStyle ProjectStyle() {
-  return DecodeStyle{"<$", ">", "\n", false};
-}
-
 // An extended table from lines "KEY=text" (an entry), "/KEY=text" (an end
 // token), "*KEY=text" (a line break) and "$KEY=text,N" (a control code with N
 // parameters), one per line; "\n" in a text is a line break.

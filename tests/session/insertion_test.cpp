@@ -143,22 +143,20 @@ void WriteScripts(const Session& session, ScriptFormat format, const fs::path& f
     WriteBytes(folder / file.Name, file.Text);
 }
 
-// The project opened again with the scripts of `folder`, inserted; the
-// refusals thrown as one error of the first one's number.
-InsertOutcome InsertFrom(const fs::path& project, const fs::path& folder) {
-  Session session = Session::Open(project, {});
-  session.ReadScripts(folder, true);
+// The session inserted; the refusals thrown as one error of the first one's
+// number.
+InsertOutcome InsertOrThrow(const Session& session) {
   InsertOutcome outcome = session.Insert().Outcome;
   if (!outcome.Refusals.empty())
     throw AppError(outcome.Refusals[0].Number, DescribeRefusals(outcome.Refusals));
   return outcome;
 }
 
-InsertOutcome InsertOrThrow(const Session& session) {
-  InsertOutcome outcome = session.Insert().Outcome;
-  if (!outcome.Refusals.empty())
-    throw AppError(outcome.Refusals[0].Number, DescribeRefusals(outcome.Refusals));
-  return outcome;
+// The project opened again with the scripts of `folder`, inserted as above.
+InsertOutcome InsertFrom(const fs::path& project, const fs::path& folder) {
+  Session session = Session::Open(project, {});
+  session.ReadScripts(folder, true);
+  return InsertOrThrow(session);
 }
 
 // A random text the table can give, maybe without its end token ("AB"

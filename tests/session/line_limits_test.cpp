@@ -96,7 +96,7 @@ TEST(LineWidths, AgreeWithALiteralReadingOverRandomTablesAndBytes) {
     const RandomTable t = MakeTable(rng);
     ProjectTable settings;
     settings.DefaultWidth = t.Default;
-    OpenedTable opened{&settings, CompiledTable::Compile(t.List, DecodeStyle{"<$", ">", "\n", false}),
+    OpenedTable opened{&settings, CompiledTable::Compile(t.List, ProjectStyle()),
                        {}};
     for (const TableEntry& e : opened.Table.Entries()) {
       const auto it = t.Width.find(std::string(opened.Table.Key(e)));

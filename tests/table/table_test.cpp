@@ -100,10 +100,8 @@ TEST(CompiledClassicTable, MarkerTextsOnlyWhenExactAndShownInTheStyle) {
   EXPECT_EQ(RawText(c.Style(), "\x9C"), "[9C]");
   EXPECT_EQ(c.Match(reinterpret_cast<const std::uint8_t*>("\x02"), 1)->Kind, TokenKind::kPause);
 
-  DecodeStyle project;  // a project dump: raw bytes, the pause ends nothing
-  project.ClassicMarkers = false;
-  project.LineBreak = "\n";
-  const CompiledTable p = CompiledTable::FromClassic(t, project);
+  // A project dump: raw bytes, the pause ends nothing.
+  const CompiledTable p = CompiledTable::FromClassic(t, ProjectStyle());
   EXPECT_EQ(Decode(p, std::string(1, '\0')), "<$00>/1");
   EXPECT_EQ(Decode(p, "\x01"), "\n/1");
   EXPECT_EQ(Decode(p, "\x02"), "<$02>/1");
