@@ -370,7 +370,7 @@ TEST(Dictionary, ARawByteCountsWithinItsOwnTextNotAcrossTheEndOfTheLast) {
   list.Entries.push_back({"\x41", "A", EntryKind::kText, 0, 0});
   list.Entries.push_back({"\x43", "B", EntryKind::kText, 0, 0});
   list.Entries.push_back({"\x41\x42", "X", EntryKind::kText, 0, 0});
-  const CompiledTable table = CompiledTable::Compile(list, DictStyle());
+  const CompiledTable table = CompiledTable::Compile(list, ProjectStyle());
   const std::vector<std::string_view> texts = {"A", "<$42>", "ABABABAB"};
   const DictionaryResult result = ChooseDictionary(table, texts, {Codes(0x42, 0x42), 2});
   EXPECT_EQ(result.Raw, (std::vector<std::uint8_t>{0x42}));
