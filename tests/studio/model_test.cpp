@@ -8,6 +8,7 @@
 #include <set>
 
 #include "base/file_io.h"
+#include "extract/temp_folder.h"
 #include "studio/models.h"
 #include "studio/workbench.h"
 
@@ -87,8 +88,8 @@ class StringModelTest : public QObject {
     int refusedEncoding = 0, refusedRoom = 0, warned = 0;
     for (int round = 0; round < 120; ++round) {
       const QString trace = QStringLiteral("round %1").arg(round);
-      const fs::path folder = fs::temp_directory_path() / ("studio-model-" + std::to_string(::getpid()));
-      fs::create_directories(folder);
+      const romscriber::testing::TempFolder temp;  // removed however the round ends
+      const fs::path& folder = temp.Path();
       auto session = std::make_unique<Session>(Session::Open(MakeProject(folder, rng), {}));
       // Edited one string at a time, as the translator types.
       Workbench bench(std::make_unique<Session>(*session));
@@ -178,7 +179,6 @@ class StringModelTest : public QObject {
         }
       QVERIFY2(lines == long_, qPrintable(trace));
       warned += !long_.empty();
-      fs::remove_all(folder);
     }
     qInfo("rounds: %d refused encoding, %d refused room, %d warned", refusedEncoding, refusedRoom, warned);
     QVERIFY(refusedEncoding > 10);
