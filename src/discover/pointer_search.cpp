@@ -669,7 +669,12 @@ PointerSearchResult FindPointerTables(std::span<const std::uint8_t> rom,
   return searcher.Run();
 }
 
-std::string BlockStanza(const PointerCandidate& candidate, std::string_view table) {
+std::string BlockName(const PointerCandidate& candidate) {
+  return "punteros_" + OffsetHex(candidate.Format.Offset);
+}
+
+std::string BlockStanza(const PointerCandidate& candidate, std::string_view table,
+                        std::string_view name) {
   const MapSettings& m = candidate.Map;
   const PointerFormat& p = candidate.Format;
   const auto hex = [](std::int64_t v) { return "0x" + OffsetHex(v); };
@@ -692,8 +697,9 @@ std::string BlockStanza(const PointerCandidate& candidate, std::string_view tabl
   }
   if (m.Header != 0) map += ", header = " + std::to_string(m.Header);
   const std::string add = p.Add < 0 ? std::to_string(p.Add) : p.Add == 0 ? "0" : hex(p.Add);
-  return map + "\n[[block]]\nname = \"punteros_" + OffsetHex(p.Offset) +
-         "\"\ntable = " + TomlString(table) + "\npointers = { offset = " + hex(p.Offset) +
+  return map + "\n[[block]]\nname = " +
+         TomlString(name.empty() ? BlockName(candidate) : std::string(name)) +
+         "\ntable = " + TomlString(table) + "\npointers = { offset = " + hex(p.Offset) +
          ", count = " + std::to_string(p.Count) + ", size = " + std::to_string(p.Size) +
          ", endian = \"" + (p.Order == Endian::kBig ? "big" : "little") +
          "\", stride = " + std::to_string(p.Stride != 0 ? p.Stride : p.Size) + ", add = " + add +

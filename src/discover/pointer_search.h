@@ -99,8 +99,13 @@ PointerSearchResult FindPointerTables(std::span<const std::uint8_t> rom,
 //   table = "main"
 //   pointers = { offset = 0x18000, count = 57, size = 2, endian = "little", stride = 2, add = 0 }
 //
-// A negative add is written in decimal (TOML has no signed hex).
-std::string BlockStanza(const PointerCandidate& candidate, std::string_view table);
+// A negative add is written in decimal (TOML has no signed hex). The block
+// is named `name`, or when empty after its table's offset (BlockName).
+std::string BlockStanza(const PointerCandidate& candidate, std::string_view table,
+                        std::string_view name = {});
+
+// The name a stanza gives a candidate's block: "punteros_" and its offset.
+std::string BlockName(const PointerCandidate& candidate);
 
 // The offsets of a targets file: one a line, hexadecimal with or without
 // 0x; blank lines and lines starting with '#' are passed over; each offset

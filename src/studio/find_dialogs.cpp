@@ -307,17 +307,15 @@ bool PointerDialog::AddToProject(int row) {
   try {
     const std::filesystem::path file = Std(m_projectFile);
     const std::string text = ReadWholeFile(file);
-    std::string stanza = BlockStanza(candidate, table);
     // A block name the project has already gets a number after it.
     const Project before = ParseProject(text, file);
-    const std::string base = "punteros_" + OffsetHex(candidate.Format.Offset);
+    const std::string base = BlockName(candidate);
     std::string name = base;
     for (int n = 2; std::any_of(before.Blocks.begin(), before.Blocks.end(),
                                 [&](const ProjectBlock& b) { return b.Name == name; });
          ++n)
       name = base + "_" + std::to_string(n);
-    if (name != base) stanza.replace(stanza.find("\"" + base + "\""), base.size() + 2, "\"" + name + "\"");
-    const std::string changed = WithStanza(text, stanza);
+    const std::string changed = WithStanza(text, BlockStanza(candidate, table, name));
     ParseProject(changed, file);
     WriteFileWhole(file, {changed});
   } catch (const AppError& e) {
